@@ -1,0 +1,32 @@
+#pragma once
+// The record of one feed (a row of Sources) and the statements that read or change it.
+
+#include <memory>
+#include <string>
+
+#include "platform/SqlConnection.h"
+
+class feed {
+public:
+    std::string URL;
+    std::string FeedDate;
+    std::string LastCheck;
+    std::string HTTPDate;
+    std::string Title;
+    std::string HomePage;
+    std::string ID;                    ///< decimal Sources.id, set by the caller before any operation
+    std::unique_ptr<SqlCursor> rs;     ///< cursor of the last Load
+    std::string IconURL;
+    std::string LastUpdate;
+
+    void Load(SqlConnection& db);
+    void MarkRead(SqlConnection& db);
+    void MarkUnread(SqlConnection& db);
+    /// Deletes the feed's articles and its Sources row in one transaction.
+    /// Returns the engine's message of the statement that failed, or empty text on success.
+    std::string ForceReload(SqlConnection& db);
+    void MarkAllRead(SqlConnection& db);
+
+    /// A key that may be spliced into SQL: an optional minus, then decimal digits.
+    static bool IsPlainKey(const std::string& key);
+};

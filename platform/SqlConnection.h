@@ -1,0 +1,107 @@
+#pragma once
+// A thin connection to an SQLite database file, over SQLite's C API.
+// Expected failures (a missing file, a busy database, a bad statement) come back as values:
+// a false result plus Error()/ErrorMessage()/ErrorCode() describing the last statement.
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+/// Forward cursor over the rows of one query. Reading it to its end (or dropping it) releases the read lock.
+class SqlCursor {
+public:
+    ~SqlCursor();
+    SqlCursor(const SqlCursor&) = delete;
+    SqlCursor& operator=(const SqlCursor&) = delete;
+
+    bool AtEnd() const;                                ///< true once the last row has been passed (or there were none)
+    void MoveNext();                                   ///< step to the next row
+    int ColumnCount() const;
+    std::string Column(int oneBasedIndex) const;       ///< value as text; NULL gives empty text
+    std::string Column(std::string_view name) const;   ///< by column name, ignoring letter case; unknown name gives empty text
+
+private:
+    friend class SqlConnection;
+    struct StatementDeleter { void operator()(sqlite3_stmt* s) const noexcept; };
+    SqlCursor(std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt, class SqlConnection& owner);
+    std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt_;
+    class SqlConnection* owner_;
+    bool atEnd_ = true;
+};
+
+class SqlConnection {
+public:
+    /// Bound to a database file by full path; not connected until Connect().
+    explicit SqlConnection(std::filesystem::path databaseFile = {});
+    ~SqlConnection();
+    SqlConnection(const SqlConnection&) = delete;
+    SqlConnection& operator=(const SqlConnection&) = delete;
+    SqlConnection(SqlConnection&&) noexcept;
+    SqlConnection& operator=(SqlConnection&&) noexcept;
+
+    /// Opens the existing file read-write; never creates one, and fails for a file that is not a database.
+    bool Connect();
+    bool IsConnected() const;
+
+    /// Runs a statement that returns no rows. Outside a transaction it commits on its own.
+    bool Execute(const std::string& sql);
+    /// Runs a query; null (with the error set) when the statement cannot be prepared or its first step fails.
+    std::unique_ptr<SqlCursor> Select(const std::string& sql);
+
+    bool Error() const;                      ///< the last statement failed
+    const std::string& ErrorMessage() const; ///< worded by the engine
+    int ErrorCode() const;                   ///< extended result code of the last failure, 0 when none
+    bool IsBusy() const;                     ///< the last failure was a busy or locked database
+
+    /// Commits an open transaction; with nothing pending it does nothing and succeeds.
+    bool Commit();
+    void Close();
+    const std::filesystem::path& DatabaseFile() const;   ///< the file behind the connection (empty when unbound)
+
+    /// How long a statement waits for another process's lock before failing as busy.
+    static void SetBusyTimeout(std::chrono::milliseconds timeout);
+    static std::chrono::milliseconds BusyTimeout();
+
+    /// Called with the text of every statement the engine runs (for tests and diagnostics).
+    void SetTrace(std::function<void(const std::string&)> trace);
+
+    sqlite3* Handle() const;   ///< for the transaction guard and tests
+
+private:
+    friend class SqlCursor;
+    friend class SqlTransaction;
+    bool Check(int rc);   ///< turns a return code into the error flag, message and extended code
+    void SetError(int code, std::string message);
+    void ClearError();
+
+    struct HandleDeleter { void operator()(sqlite3* db) const noexcept; };
+    std::filesystem::path file_;
+    std::unique_ptr<sqlite3, HandleDeleter> db_;
+    std::unique_ptr<std::function<void(const std::string&)>> trace_;
+    std::string errorMessage_;
+    int errorCode_ = 0;
+};
+
+/// Rolls back in its destructor unless Commit() ran; never throws.
+class SqlTransaction {
+public:
+    /// BEGIN IMMEDIATE: takes the write lock at the start, so a busy database fails here and not halfway.
+    explicit SqlTransaction(SqlConnection& db);
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+
+    bool Began() const;
+    bool Commit();
+
+private:
+    SqlConnection& db_;
+    bool began_ = false;
+    bool done_ = false;
+};
