@@ -13,6 +13,13 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+/// The error of the last statement, shared with the connection's cursors so that a cursor
+/// outliving its connection (or a moved connection) never writes through a dangling pointer.
+struct SqlStatus {
+    std::string message;   ///< worded by the engine
+    int code = 0;          ///< extended result code, 0 when the last statement succeeded
+};
+
 /// Forward cursor over the rows of one query. Reading it to its end (or dropping it) releases the read lock.
 class SqlCursor {
 public:
@@ -29,9 +36,9 @@ public:
 private:
     friend class SqlConnection;
     struct StatementDeleter { void operator()(sqlite3_stmt* s) const noexcept; };
-    SqlCursor(std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt, class SqlConnection& owner);
+    SqlCursor(std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt, std::weak_ptr<SqlStatus> status, bool atEnd);
     std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt_;
-    class SqlConnection* owner_;
+    std::weak_ptr<SqlStatus> status_;   ///< where a failing step reports, while the connection lives
     bool atEnd_ = true;
 };
 
@@ -79,13 +86,13 @@ private:
     bool Check(int rc);   ///< turns a return code into the error flag, message and extended code
     void SetError(int code, std::string message);
     void ClearError();
+    bool RequireOpen();   ///< sets the "unable to open" error when there is no handle
 
     struct HandleDeleter { void operator()(sqlite3* db) const noexcept; };
     std::filesystem::path file_;
     std::unique_ptr<sqlite3, HandleDeleter> db_;
     std::unique_ptr<std::function<void(const std::string&)>> trace_;
-    std::string errorMessage_;
-    int errorCode_ = 0;
+    std::shared_ptr<SqlStatus> status_ = std::make_shared<SqlStatus>();
 };
 
 /// Rolls back in its destructor unless Commit() ran; never throws.

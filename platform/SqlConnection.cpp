@@ -1,0 +1,324 @@
+#include "platform/SqlConnection.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cctype>
+#include <utility>
+
+namespace {
+
+// About five seconds: long enough to outwait a browser that is writing the file.
+std::atomic<long long> busyTimeoutMs{5000};
+
+bool IsSuccess(int rc) {
+    return rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE;
+}
+
+// The engine's wording for the handle's last error when it matches rc, else its generic text for rc.
+std::string EngineMessage(sqlite3* db, int rc) {
+    if (db && sqlite3_extended_errcode(db) == rc) {
+        if (const char* message = sqlite3_errmsg(db))
+            return message;
+    }
+    const char* text = sqlite3_errstr(rc);
+    return text ? text : "";
+}
+
+void Record(SqlStatus& status, sqlite3* db, int rc) {
+    if (IsSuccess(rc)) {
+        status.code = 0;
+        status.message.clear();
+    } else {
+        status.code = rc;
+        status.message = EngineMessage(db, rc);
+    }
+}
+
+int TraceCallback(unsigned type, void* context, void* /*statement*/, void* sqlText) {
+    if (type == SQLITE_TRACE_STMT && context && sqlText) {
+        const char* text = static_cast<const char*>(sqlText);
+        // Statements run by triggers arrive as "-- " comments; only the program's own texts matter.
+        if (std::string_view(text).rfind("--", 0) != 0)
+            (*static_cast<std::function<void(const std::string&)>*>(context))(text);
+    }
+    return 0;
+}
+
+// True when nothing but blanks and semicolons follows the first statement.
+bool OnlyOneStatement(const char* tail) {
+    for (; tail && *tail; ++tail) {
+        if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- SqlCursor ----
+
+void SqlCursor::StatementDeleter::operator()(sqlite3_stmt* s) const noexcept {
+    sqlite3_finalize(s);
+}
+
+SqlCursor::SqlCursor(std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt, std::weak_ptr<SqlStatus> status, bool atEnd)
+    : stmt_(std::move(stmt)), status_(std::move(status)), atEnd_(atEnd) {
+    // A finished query must not keep its read transaction: the browser needs the file to write.
+    if (atEnd_ && stmt_)
+        sqlite3_reset(stmt_.get());
+}
+
+SqlCursor::~SqlCursor() = default;
+
+bool SqlCursor::AtEnd() const {
+    return atEnd_;
+}
+
+void SqlCursor::MoveNext() {
+    if (atEnd_ || !stmt_)
+        return;
+    const int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW)
+        return;
+    atEnd_ = true;
+    if (auto status = status_.lock())
+        Record(*status, sqlite3_db_handle(stmt_.get()), rc);
+    sqlite3_reset(stmt_.get());
+}
+
+int SqlCursor::ColumnCount() const {
+    return stmt_ ? sqlite3_column_count(stmt_.get()) : 0;
+}
+
+std::string SqlCursor::Column(int oneBasedIndex) const {
+    if (atEnd_ || !stmt_ || oneBasedIndex < 1 || oneBasedIndex > ColumnCount())
+        return {};
+    const int i = oneBasedIndex - 1;
+    const auto* text = sqlite3_column_text(stmt_.get(), i);   // NULL gives a null pointer
+    if (!text)
+        return {};
+    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), i)));
+}
+
+std::string SqlCursor::Column(std::string_view name) const {
+    const std::string wanted(name);
+    const int count = ColumnCount();
+    for (int i = 0; i < count; ++i) {
+        const char* columnName = sqlite3_column_name(stmt_.get(), i);
+        if (columnName && sqlite3_stricmp(columnName, wanted.c_str()) == 0)
+            return Column(i + 1);
+    }
+    return {};
+}
+
+// ---- SqlConnection ----
+
+void SqlConnection::HandleDeleter::operator()(sqlite3* db) const noexcept {
+    // close_v2 defers the close while a cursor still holds a statement, so a cursor outliving us stays valid.
+    sqlite3_close_v2(db);
+}
+
+SqlConnection::SqlConnection(std::filesystem::path databaseFile) : file_(std::move(databaseFile)) {}
+
+SqlConnection::~SqlConnection() = default;
+SqlConnection::SqlConnection(SqlConnection&&) noexcept = default;
+SqlConnection& SqlConnection::operator=(SqlConnection&&) noexcept = default;
+
+bool SqlConnection::Connect() {
+    Close();
+    const std::string name = file_.string();
+    // An empty name or ":memory:" would give a private database instead of the file.
+    if (name.empty() || name == ":memory:") {
+        SetError(SQLITE_CANTOPEN, sqlite3_errstr(SQLITE_CANTOPEN));
+        return false;
+    }
+
+    sqlite3* raw = nullptr;
+    // Read-write without create: a missing file is an error, never a new empty database.
+    const int rc = sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, HandleDeleter> handle(raw);
+    if (rc != SQLITE_OK) {
+        SetError(rc, EngineMessage(handle.get(), rc));
+        return false;
+    }
+    sqlite3_extended_result_codes(handle.get(), 1);
+    sqlite3_busy_timeout(handle.get(), static_cast<int>(busyTimeoutMs.load()));
+
+    // Opening reads nothing; reading the schema now makes a file that is not a database fail here.
+    sqlite3_stmt* check = nullptr;
+    int checkRc = sqlite3_prepare_v2(handle.get(), "SELECT count(*) FROM sqlite_master", -1, &check, nullptr);
+    if (checkRc == SQLITE_OK)
+        checkRc = sqlite3_step(check);
+    const std::string message = EngineMessage(handle.get(), checkRc);
+    sqlite3_finalize(check);
+    if (!IsSuccess(checkRc)) {
+        SetError(checkRc, message);
+        return false;
+    }
+
+    db_ = std::move(handle);
+    if (trace_)
+        sqlite3_trace_v2(db_.get(), SQLITE_TRACE_STMT, TraceCallback, trace_.get());
+    ClearError();
+    return true;
+}
+
+bool SqlConnection::IsConnected() const {
+    return db_ != nullptr;
+}
+
+bool SqlConnection::RequireOpen() {
+    if (db_)
+        return true;
+    SetError(SQLITE_CANTOPEN, sqlite3_errstr(SQLITE_CANTOPEN));
+    return false;
+}
+
+bool SqlConnection::Execute(const std::string& sql) {
+    if (!RequireOpen())
+        return false;
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()) + 1, &raw, &tail);
+    std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt(raw);
+    if (!Check(rc))
+        return false;
+    // One statement per call: a second one smuggled into the text runs nowhere.
+    if (!OnlyOneStatement(tail)) {
+        SetError(SQLITE_MISUSE, "more than one statement in one call");
+        return false;
+    }
+    if (!stmt) {   // blank text or a comment: nothing to run
+        ClearError();
+        return true;
+    }
+    int step;
+    while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    return Check(step);
+}
+
+std::unique_ptr<SqlCursor> SqlConnection::Select(const std::string& sql) {
+    if (!RequireOpen())
+        return nullptr;
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()) + 1, &raw, &tail);
+    std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt(raw);
+    if (!Check(rc))
+        return nullptr;
+    if (!OnlyOneStatement(tail)) {
+        SetError(SQLITE_MISUSE, "more than one statement in one call");
+        return nullptr;
+    }
+    if (!stmt) {
+        SetError(SQLITE_MISUSE, "no statement to run");
+        return nullptr;
+    }
+    const int step = sqlite3_step(stmt.get());
+    if (!Check(step))
+        return nullptr;
+    return std::unique_ptr<SqlCursor>(new SqlCursor(std::move(stmt), status_, step != SQLITE_ROW));
+}
+
+bool SqlConnection::Error() const {
+    return status_ && status_->code != 0;
+}
+
+const std::string& SqlConnection::ErrorMessage() const {
+    static const std::string none;
+    return status_ ? status_->message : none;
+}
+
+int SqlConnection::ErrorCode() const {
+    return status_ ? status_->code : 0;
+}
+
+bool SqlConnection::IsBusy() const {
+    const int primary = ErrorCode() & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+bool SqlConnection::Commit() {
+    if (!db_ || sqlite3_get_autocommit(db_.get())) {
+        ClearError();   // nothing pending: statements outside a transaction are already in the file
+        return true;
+    }
+    return Execute("COMMIT");
+}
+
+void SqlConnection::Close() {
+    db_.reset();
+}
+
+const std::filesystem::path& SqlConnection::DatabaseFile() const {
+    return file_;
+}
+
+void SqlConnection::SetBusyTimeout(std::chrono::milliseconds timeout) {
+    busyTimeoutMs = timeout.count() < 0 ? 0 : timeout.count();
+}
+
+std::chrono::milliseconds SqlConnection::BusyTimeout() {
+    return std::chrono::milliseconds(busyTimeoutMs.load());
+}
+
+void SqlConnection::SetTrace(std::function<void(const std::string&)> trace) {
+    if (db_)
+        sqlite3_trace_v2(db_.get(), 0, nullptr, nullptr);
+    trace_.reset();
+    if (!trace)
+        return;
+    trace_ = std::make_unique<std::function<void(const std::string&)>>(std::move(trace));
+    if (db_)
+        sqlite3_trace_v2(db_.get(), SQLITE_TRACE_STMT, TraceCallback, trace_.get());
+}
+
+sqlite3* SqlConnection::Handle() const {
+    return db_.get();
+}
+
+bool SqlConnection::Check(int rc) {
+    if (!status_)
+        status_ = std::make_shared<SqlStatus>();
+    Record(*status_, db_.get(), rc);
+    return IsSuccess(rc);
+}
+
+void SqlConnection::SetError(int code, std::string message) {
+    if (!status_)
+        status_ = std::make_shared<SqlStatus>();
+    status_->code = code;
+    status_->message = std::move(message);
+}
+
+void SqlConnection::ClearError() {
+    SetError(0, {});
+}
+
+// ---- SqlTransaction ----
+
+SqlTransaction::SqlTransaction(SqlConnection& db) : db_(db) {
+    began_ = db_.Execute("BEGIN IMMEDIATE");
+}
+
+SqlTransaction::~SqlTransaction() {
+    if (!began_ || done_)
+        return;
+    sqlite3* handle = db_.Handle();
+    // Some failures already rolled the transaction back; the failing statement's message stays as it is.
+    if (handle && !sqlite3_get_autocommit(handle))
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool SqlTransaction::Began() const {
+    return began_;
+}
+
+bool SqlTransaction::Commit() {
+    if (!began_ || done_)
+        return false;
+    done_ = db_.Execute("COMMIT");
+    return done_;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// A fresh syndication database for one test: built from the fixture script in a new temporary folder,
+// which is removed again when the object goes. Plain SQLite, no Qt, so every test program can use it.
+
+#include <string>
+
+class FixtureDb {
+public:
+    /// Builds <temporary folder>/Database3 from the fixture script; with loadFixture false the file
+    /// is a valid database without any table.
+    explicit FixtureDb(bool loadFixture = true);
+    ~FixtureDb();
+    FixtureDb(const FixtureDb&) = delete;
+    FixtureDb& operator=(const FixtureDb&) = delete;
+
+    const std::string& path() const { return path_; }       ///< full path of the database file
+    const std::string& folder() const { return folder_; }   ///< the temporary folder holding it
+
+    /// Runs SQL through a connection of its own; records a test failure and returns false on error.
+    bool exec(const std::string& sql);
+    /// The first column of the first row as text; empty for NULL, no row or an error (which also fails the test).
+    std::string query(const std::string& sql);
+
+private:
+    std::string folder_;
+    std::string path_;
+};
