@@ -1,13 +1,103 @@
-// Placeholder until the badge work: the tile shows nothing and keeps nothing alive.
 #include "platform/DockTile.h"
 
+#include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QSystemTrayIcon>
 
-DockTile::DockTile(QObject* parent) : QObject(parent) {}
-DockTile::~DockTile() = default;
-void DockTile::Draw(const QImage& picture, int) { current_ = picture; }
-void DockTile::Restore() { current_ = QImage(); }
-bool DockTile::CanBringWindowBack() const { return false; }
-QIcon DockTile::ApplicationIcon() { return QIcon(); }
+namespace {
+
+const int kTileSize = 128;
+const int kIconSizes[] = {16, 32, 48, 64, 128, 256, 512};
+
+bool DesktopHasTray() {
+#ifdef Q_OS_MACOS
+    return false;   // the Dock icon already brings the window back
+#else
+    return QSystemTrayIcon::isSystemTrayAvailable();
+#endif
+}
+
+}  // namespace
+
+// Compiled into the static GUI library: referencing the initialiser keeps the linker from dropping it.
+static void InitResources() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    Q_INIT_RESOURCE(brindlex);
+}
+
+DockTile::DockTile(QObject* parent) : DockTile(parent, DesktopHasTray()) {}
+
+DockTile::DockTile(QObject* parent, bool withTray) : QObject(parent), toolTip_(QStringLiteral("BrindleX")) {
+    if (withTray) {
+        menu_ = std::make_unique<QMenu>();
+        connect(menu_->addAction(QStringLiteral("Manage")), &QAction::triggered, this, &DockTile::manageRequested);
+        connect(menu_->addAction(QStringLiteral("Quit")), &QAction::triggered, this, &DockTile::quitRequested);
+        tray_ = std::make_unique<QSystemTrayIcon>();
+        tray_->setContextMenu(menu_.get());
+        connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) emit manageRequested();
+        });
+    }
+    Show(ApplicationIcon(), toolTip_);
+    if (tray_ && QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+}
+
+DockTile::~DockTile() {
+    if (tray_) tray_->hide();
+}
+
+void DockTile::Draw(const QImage& picture, int unread) {
+    // The badge goes over the application's own icon, as it does on the Dock.
+    QImage tile = ApplicationIcon().pixmap(kTileSize, kTileSize).toImage()
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (tile.size() != QSize(kTileSize, kTileSize)) {
+        tile = QImage(kTileSize, kTileSize, QImage::Format_ARGB32_Premultiplied);
+        tile.fill(Qt::transparent);
+    }
+    {
+        QPainter p(&tile);
+        p.drawImage(QPoint(0, 0), picture);   // unscaled, at the top left
+    }
+    current_ = tile;
+    toolTip_ = QStringLiteral("BrindleX: %1 unread").arg(unread);
+    Show(QIcon(QPixmap::fromImage(tile)), toolTip_);
+}
+
+void DockTile::Restore() {
+    current_ = QImage();
+    toolTip_ = QStringLiteral("BrindleX");
+    Show(ApplicationIcon(), toolTip_);
+}
+
+void DockTile::Show(const QIcon& icon, const QString& toolTip) {
+    // On macOS the application icon is the Dock tile; elsewhere it is every window's icon.
+    QApplication::setWindowIcon(icon);
+    if (tray_) {
+        tray_->setIcon(icon);
+        tray_->setToolTip(toolTip);
+    }
+}
+
+bool DockTile::CanBringWindowBack() const {
+#ifdef Q_OS_MACOS
+    return true;
+#else
+    return tray_ != nullptr;
+#endif
+}
+
+QIcon DockTile::ApplicationIcon() {
+    InitResources();
+    QIcon icon;
+    for (int size : kIconSizes)
+        icon.addFile(QStringLiteral(":/icons/brindlex-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 QImage DockTile::CurrentPicture() const { return current_; }
+QSystemTrayIcon* DockTile::TrayIcon() const { return tray_.get(); }
+QMenu* DockTile::TrayMenu() const { return menu_.get(); }
+QString DockTile::ToolTip() const { return toolTip_; }

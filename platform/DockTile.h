@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QObject>
+#include <QString>
 #include <memory>
 
 class QSystemTrayIcon;
@@ -13,7 +14,10 @@ class QMenu;
 class DockTile : public QObject {
     Q_OBJECT
 public:
+    /// Uses a tray icon where the desktop offers a system tray (never on macOS, which has the Dock).
     explicit DockTile(QObject* parent = nullptr);
+    /// withTray chooses the tray icon explicitly (tests build one on platforms without a tray).
+    DockTile(QObject* parent, bool withTray);
     ~DockTile() override;
 
     /// Shows the picture (the unread badge) on the tile; unread goes into the tray tooltip.
@@ -26,12 +30,19 @@ public:
     static QIcon ApplicationIcon();
     QImage CurrentPicture() const;   ///< what the tile shows now (null when it shows the plain icon)
 
+    QSystemTrayIcon* TrayIcon() const;   ///< null where there is no tray icon
+    QMenu* TrayMenu() const;             ///< "Manage" and "Quit"; null without a tray icon
+    QString ToolTip() const;             ///< the tray icon's tooltip (kept also without a tray)
+
 signals:
     void manageRequested();
     void quitRequested();
 
 private:
+    void Show(const QIcon& icon, const QString& toolTip);
+
     QImage current_;
+    QString toolTip_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
 };
