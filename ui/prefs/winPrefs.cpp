@@ -1,0 +1,190 @@
+#include "ui/prefs/winPrefs.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QTextOption>
+#include <cstdint>
+#include <limits>
+
+#include "app/App.h"
+#include "feeds/FeedList.h"
+#include "platform/DockTile.h"
+#include "ui/main/Window1.h"
+#include "ui/prefs/UpDownArrows.h"
+
+QPointer<winPrefs> winPrefs::instance_;
+
+namespace {
+
+const QString kReadyText = QStringLiteral("Ready.  Click Update to check.");
+
+// Sizes are classic desktop points, one point a pixel: pixel sizes keep every caption inside its box.
+QFont PixelFont(const QFont& base, int pixels) {
+    QFont f = base;
+    f.setPixelSize(pixels);
+    return f;
+}
+
+std::int32_t IntervalFromText(const QString& text) { return LeadingNumber(text.toStdString()); }
+
+}  // namespace
+
+winPrefs* winPrefs::instance(bool create) {
+    if (!instance_ && create) {
+        instance_ = new winPrefs();
+        instance_->Open();
+        instance_->show();
+    }
+    return instance_;
+}
+
+winPrefs::winPrefs(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMinimizeButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(424, 183);
+    setFont(PixelFont(font(), 11));
+    createControls();
+}
+
+winPrefs::~winPrefs() {
+    if (instance_ == this) instance_ = nullptr;
+}
+
+void winPrefs::createControls() {
+    efLibFilePath = new QPlainTextEdit(this);
+    efLibFilePath->setObjectName(QStringLiteral("efLibFilePath"));
+    efLibFilePath->setGeometry(20, 37, 349, 45);
+    efLibFilePath->setReadOnly(true);
+    efLibFilePath->setFont(PixelFont(font(), 12));
+    // A path has no blanks to break at; let it wrap anywhere rather than scroll sideways.
+    efLibFilePath->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    efLibFilePath->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    efLibFilePath->setFrameShape(QFrame::StyledPanel);
+
+    PushButton1 = new QPushButton(QString(), this);
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton1->setGeometry(381, 38, 23, 20);
+    PushButton1->setFont(PixelFont(font(), 12));
+    PushButton1->setAutoDefault(false);
+    PushButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    PushButton1->setIconSize(QSize(14, 14));
+    PushButton1->setToolTip(QStringLiteral("Choose the database file"));
+    connect(PushButton1, &QPushButton::clicked, this, &winPrefs::PushButton1_Action);
+
+    StaticText1 = new QLabel(QStringLiteral("Select Safari Syndication database:"), this);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    StaticText1->setGeometry(20, 14, 327, 20);
+
+    cbUpdate = new QCheckBox(QStringLiteral("Auto-Update"), this);
+    cbUpdate->setObjectName(QStringLiteral("cbUpdate"));
+    cbUpdate->setGeometry(20, 94, 100, 20);
+    cbUpdate->setChecked(true);
+
+    UpDownArrows1 = new UpDownArrows(this);
+    UpDownArrows1->setObjectName(QStringLiteral("UpDownArrows1"));
+    UpDownArrows1->setGeometry(233, 94, 9, 20);
+    connect(UpDownArrows1, &UpDownArrows::Up, this, &winPrefs::UpDownArrows1_Up);
+    connect(UpDownArrows1, &UpDownArrows::Down, this, &winPrefs::UpDownArrows1_Down);
+
+    efInterval = new QLineEdit(QStringLiteral("10"), this);
+    efInterval->setObjectName(QStringLiteral("efInterval"));
+    efInterval->setGeometry(182, 94, 39, 20);
+    efInterval->setReadOnly(true);
+    efInterval->setFont(PixelFont(font(), 11));
+    efInterval->setFrame(true);
+
+    StaticText2 = new QLabel(QStringLiteral("Interval"), this);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    StaticText2->setGeometry(133, 94, 51, 20);
+
+    pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    pbCancel->setObjectName(QStringLiteral("pbCancel"));
+    pbCancel->setGeometry(232, 143, 80, 20);
+    pbCancel->setFont(PixelFont(font(), 11));
+    pbCancel->setAutoDefault(false);
+    connect(pbCancel, &QPushButton::clicked, this, &winPrefs::pbCancel_Action);
+
+    pbSave = new QPushButton(QStringLiteral("Save"), this);
+    pbSave->setObjectName(QStringLiteral("pbSave"));
+    pbSave->setGeometry(324, 143, 80, 20);
+    pbSave->setFont(PixelFont(font(), 11));
+    pbSave->setAutoDefault(false);
+    connect(pbSave, &QPushButton::clicked, this, &winPrefs::pbSave_Action);
+}
+
+void winPrefs::Open() {
+    App& a = app();
+    a.prefsVisible = true;
+    a.GetPrefs();
+    efLibFilePath->setPlainText(a.dbFileName);
+    cbUpdate->setChecked(a.AutoRefresh);
+    efInterval->setText(QString::number(a.UpdateInterval));
+}
+
+void winPrefs::PushButton1_Action() {
+    App& a = app();
+    const QString folder = QFileInfo(a.DefaultDatabasePath()).absolutePath();   // the Syndication folder
+    if (std::optional<QString> chosen =
+            a.seams.chooseFile(QStringLiteral("Select your Safari syndication database file"), folder)) {
+        // Takes effect at once: the next refresh reads this file, saved or not.
+        a.dbFileName = QFileInfo(*chosen).absoluteFilePath();
+    }
+    efLibFilePath->setPlainText(a.dbFileName);
+}
+
+void winPrefs::StepInterval(int by) {
+    const std::int64_t next = static_cast<std::int64_t>(IntervalFromText(efInterval->text())) + by;
+    if (next < std::numeric_limits<std::int32_t>::min() || next > std::numeric_limits<std::int32_t>::max()) return;
+    efInterval->setText(QString::number(next));
+}
+
+void winPrefs::UpDownArrows1_Up() { StepInterval(+1); }
+void winPrefs::UpDownArrows1_Down() { StepInterval(-1); }
+
+void winPrefs::pbCancel_Action() {
+    app().prefsVisible = false;
+    hide();
+    close();
+}
+
+void winPrefs::pbSave_Action() {
+    App& a = app();
+    a.dbFileName = efLibFilePath->toPlainText();
+    a.AutoRefresh = cbUpdate->isChecked();
+    a.UpdateInterval = IntervalFromText(efInterval->text());
+
+    // The main window switches mode at once, by the same rule and texts as its opening.
+    if (Window1* w = Window1::instance(false)) {
+        if (a.AutoRefresh) {
+            if (!w->Timer1->isActive()) w->Timer1->start(1000);
+            w->Timer2->stop();
+            w->stCounter->setText(QStringLiteral("Next check in %1 seconds...").arg(a.UpdateInterval));
+        } else {
+            w->Timer1->stop();
+            if (!w->Timer2->isActive()) w->Timer2->start(1000);
+            w->stCounter->setText(kReadyText);
+        }
+    }
+    if (!a.AutoRefresh) a.dock().Restore();   // no countdown, so no badge kept up to date
+
+    a.SetPrefs();
+    a.prefsVisible = false;
+    hide();
+    close();
+}
+
+void winPrefs::closeEvent(QCloseEvent* event) {
+    // However the window goes (Save, Cancel, its close button), the next "Preferences" opens it again.
+    app().prefsVisible = false;
+    if (instance_ == this) instance_ = nullptr;
+    QWidget::closeEvent(event);
+}
