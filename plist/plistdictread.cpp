@@ -1,0 +1,126 @@
+// Reading a dictionary or array body, one line at a time.
+
+#include "plist/plistdict.h"
+#include "plist/plistlinereader.h"
+
+using namespace plistText;
+
+namespace {
+
+// What one node's read carries from line to line.
+struct NodeRead {
+    plistDict* node;
+    const char* endTag;     // "</dict>" or "</array>"
+    std::string key;        // the key the next value goes under
+    std::string typeName;   // the element opened last
+    std::string closeTag;   // "</" + typeName + ">" while a value spans lines
+    std::string collected;  // the fragments of that value so far
+    bool inValue = false;
+};
+
+}  // namespace
+
+std::string plistDict::StripAll(const std::string& line) { return std::string(StripControl(line)); }
+
+void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool array, plistDict* parentNode,
+                     plist* document, bool readBody) {
+    values.Clear();
+    types.Clear();
+    children.clear();
+    children.emplace_back();
+    childrenNames.assign(1, std::string());
+    ForgetChildIndex();
+    name = nodeName;
+    parent = parentNode;
+    rootClass = document;
+    indexOf = -1;
+    isArray = array;
+    currentIndex = 0;
+    eof = false;
+    if (!readBody || !stream) return;
+
+    // Nested nodes share the stream; an explicit stack instead of recursion keeps a deeply nested file
+    // from exhausting the call stack.
+    std::vector<NodeRead> stack;
+    stack.push_back(NodeRead{this, array ? "</array>" : "</dict>", {}, {}, {}, {}, false});
+    std::string raw;
+    while (!stack.empty() && stream->ReadLine(raw)) {
+        NodeRead& st = stack.back();
+        plistDict& node = *st.node;
+        const std::string_view line = StripControl(raw);
+
+        if (StartsWithNoCase(line, "<key>")) {
+            if (!node.isArray) {
+                std::string_view rest = line.substr(5);
+                if (EndsWithNoCase(rest, "</key>")) rest.remove_suffix(6);
+                st.key = Decode(rest);
+            }
+            continue;
+        }
+        if (EqualsNoCase(line, st.endTag)) {
+            stack.pop_back();
+            continue;
+        }
+
+        if (st.inValue) {
+            // A text's fragments are its lines, taken whole, so leading tabs of a line survive; Base64 data
+            // ignores layout, so its fragments lose their indentation and join with nothing.
+            const bool isData = EqualsNoCase(st.typeName, "data");
+            std::string_view fragment = isData ? line : std::string_view(raw);
+            if (!(isData && EqualsNoCase(fragment, st.closeTag))) {
+                const std::size_t close = FindNoCase(fragment, st.closeTag);
+                if (close != std::string_view::npos) fragment = fragment.substr(0, close);
+                if (!isData) st.collected += '\n';
+                st.collected.append(fragment);
+                if (close == std::string_view::npos) continue;
+            }
+            st.inValue = false;
+            node.values.Set(st.key, Decode(st.collected));
+            st.collected.clear();
+            continue;
+        }
+
+        const std::size_t gt = line.find('>');
+        if (gt == std::string_view::npos) continue;
+        std::string_view tag = line.substr(0, gt);
+        if (!tag.empty() && tag.front() == '<') tag.remove_prefix(1);
+        // Stray closing tags, comments and processing instructions carry no value.
+        if (tag.empty() || tag.front() == '/' || tag.front() == '!' || tag.front() == '?') continue;
+
+        if (node.isArray) {
+            node.indexOf = node.count();
+            st.key = std::to_string(node.indexOf);
+        }
+        if (EqualsNoCase(tag, "true/") || EqualsNoCase(tag, "false/")) {
+            node.StoreScalar(st.key, "boolean", EqualsNoCase(tag, "true/") ? "true" : "false");
+            st.typeName = "boolean";
+            continue;
+        }
+
+        const bool selfClosing = tag.back() == '/';
+        if (selfClosing) tag.remove_suffix(1);
+        st.typeName.assign(tag);
+        const bool isDict = EqualsNoCase(tag, "dict");
+        if (isDict || EqualsNoCase(tag, "array")) {
+            plistDict* childNode = node.AttachChild(st.key, !isDict);
+            if (!selfClosing) stack.push_back(NodeRead{childNode, isDict ? "</dict>" : "</array>", {}, {}, {}, {}, false});
+            continue;  // st and node may dangle after the push
+        }
+
+        node.types.Set(st.key, st.typeName);
+        if (selfClosing) {
+            node.values.Set(st.key, std::string());  // "<string/>" is an empty value, not an open one
+            continue;
+        }
+        const std::string_view rest = line.substr(gt + 1);
+        const std::size_t close = FindNoCase(rest, "</" + st.typeName);
+        if (close != std::string_view::npos) {
+            node.values.Set(st.key, Decode(rest.substr(0, close)));
+            continue;
+        }
+        if (node.values.HasKey(st.key)) node.values.Remove(st.key);  // no stale text if the value never closes
+        st.inValue = true;
+        st.closeTag = "</" + st.typeName + ">";
+        st.collected.assign(rest);
+    }
+}
