@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <cctype>
 #include <utility>
 
@@ -143,7 +145,8 @@ bool SqlConnection::Connect() {
         return false;
     }
     sqlite3_extended_result_codes(handle.get(), 1);
-    sqlite3_busy_timeout(handle.get(), static_cast<int>(busyTimeoutMs.load()));
+    appliedTimeoutMs_ = busyTimeoutMs.load();
+    sqlite3_busy_timeout(handle.get(), static_cast<int>(appliedTimeoutMs_));
 
     // Opening reads nothing; reading the schema now makes a file that is not a database fail here.
     sqlite3_stmt* check = nullptr;
@@ -169,8 +172,14 @@ bool SqlConnection::IsConnected() const {
 }
 
 bool SqlConnection::RequireOpen() {
-    if (db_)
+    if (db_) {
+        const long long timeout = busyTimeoutMs.load();
+        if (timeout != appliedTimeoutMs_) {
+            appliedTimeoutMs_ = timeout;
+            sqlite3_busy_timeout(db_.get(), static_cast<int>(timeout));
+        }
         return true;
+    }
     SetError(SQLITE_CANTOPEN, sqlite3_errstr(SQLITE_CANTOPEN));
     return false;
 }
@@ -257,7 +266,7 @@ const std::filesystem::path& SqlConnection::DatabaseFile() const {
 }
 
 void SqlConnection::SetBusyTimeout(std::chrono::milliseconds timeout) {
-    busyTimeoutMs = timeout.count() < 0 ? 0 : timeout.count();
+    busyTimeoutMs = std::clamp<long long>(timeout.count(), 0, std::numeric_limits<int>::max());
 }
 
 std::chrono::milliseconds SqlConnection::BusyTimeout() {

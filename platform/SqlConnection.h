@@ -71,7 +71,8 @@ public:
     void Close();
     const std::filesystem::path& DatabaseFile() const;   ///< the file behind the connection (empty when unbound)
 
-    /// How long a statement waits for another process's lock before failing as busy.
+    /// How long a statement waits for another process's lock before failing as busy (about 5 s;
+    /// every connection follows a change from its next statement on).
     static void SetBusyTimeout(std::chrono::milliseconds timeout);
     static std::chrono::milliseconds BusyTimeout();
 
@@ -86,13 +87,14 @@ private:
     bool Check(int rc);   ///< turns a return code into the error flag, message and extended code
     void SetError(int code, std::string message);
     void ClearError();
-    bool RequireOpen();   ///< sets the "unable to open" error when there is no handle
+    bool RequireOpen();   ///< sets the "unable to open" error when there is no handle; applies the busy timeout
 
     struct HandleDeleter { void operator()(sqlite3* db) const noexcept; };
     std::filesystem::path file_;
     std::unique_ptr<sqlite3, HandleDeleter> db_;
     std::unique_ptr<std::function<void(const std::string&)>> trace_;
     std::shared_ptr<SqlStatus> status_ = std::make_shared<SqlStatus>();
+    long long appliedTimeoutMs_ = -1;   ///< the busy timeout the handle has now
 };
 
 /// Rolls back in its destructor unless Commit() ran; never throws.
