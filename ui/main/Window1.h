@@ -31,6 +31,11 @@ class Window1 : public QMainWindow {
 public:
     /// The one main window; created (and opened) first when there is none and create is true.
     static Window1* instance(bool create = true);
+    /// Builds the window with its controls and shows it, without running Open: start-up runs
+    /// App::Open in between. Returns the existing window when there is one.
+    static Window1* Construct();
+    /// The window still exists and has not been closed; handlers check it after every wait.
+    static bool Alive(const QPointer<Window1>& window);
     ~Window1() override;
 
     // Fields
@@ -105,6 +110,9 @@ public:
     QString Cell(int row, int column) const;
     int ListCount() const;
 
+    /// The 29 controls in creation order (the timers and the HTTP client included).
+    QList<QObject*> Controls() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -118,5 +126,9 @@ private:
     void createStatusLine();
     void createTimers();
 
+    void addControl(QObject* control, const char* name);
+
+    QList<QObject*> controls_;
+    bool closed_ = false;
     static QPointer<Window1> instance_;
 };

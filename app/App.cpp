@@ -1,0 +1,158 @@
+#include "app/App.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+
+#include "platform/DockTile.h"
+#include "platform/Folders.h"
+#include "platform/ScriptRunner.h"
+#include "ui/main/Window1.h"
+
+namespace {
+App* theApp = nullptr;
+
+std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
+QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+// The file reference is a path; "a fresh reference made from its own absolute path" is the same path made absolute.
+std::filesystem::path Fresh(const std::filesystem::path& p) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(p, ec);
+    return ec ? p : absolute;
+}
+
+bool Exists(const std::filesystem::path& p) {
+    std::error_code ec;
+    return !p.empty() && std::filesystem::exists(p, ec);
+}
+
+// Saving into a folder that is not there would fail silently and lose the preferences.
+void MakeParentFolder(const std::filesystem::path& file) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+}
+}  // namespace
+
+App& app() { return *theApp; }
+
+App::App(int& argc, char** argv) : QApplication(argc, argv) {
+    theApp = this;
+    setApplicationName(QStringLiteral("BrindleX"));
+    setApplicationDisplayName(QStringLiteral("BrindleX"));
+    setDesktopFileName(QStringLiteral("brindlex"));
+    seams = MakeRealSeams();
+    script_ = std::make_unique<ScriptRunner>();
+    dock_ = std::make_unique<DockTile>();
+    setWindowIcon(DockTile::ApplicationIcon());
+}
+
+App::~App() {
+    // The windows reach app() while they go; close them while it still answers.
+    delete Window1::instance(false);
+    prefs.reset();
+    db.reset();
+    dock_.reset();
+    script_.reset();
+    theApp = nullptr;
+}
+
+ScriptRunner& App::script() { return *script_; }
+DockTile& App::dock() { return *dock_; }
+
+void App::Open() {
+    db = std::make_unique<SqlConnection>();
+    preferencesFile = std::filesystem::path(Utf8(Folders::PreferencesFolder())) / "Brindle.plist";
+    GetPrefs();
+}
+
+bool App::_FileManage_Action() {
+    Window1* w = Window1::instance();
+    w->showNormal();
+    w->raise();
+    w->activateWindow();
+    return false;
+}
+
+QString App::DefaultDatabasePath() const {
+    const QString library = QFileInfo(Folders::PreferencesFolder()).absolutePath();
+    return QDir(library).absoluteFilePath(QStringLiteral("Syndication/Database3"));
+}
+
+bool App::GetPrefs() {
+    const QString defaultPath = DefaultDatabasePath();
+
+    if (!Exists(preferencesFile)) {
+        preferencesFile = Fresh(preferencesFile);
+        MakeParentFolder(preferencesFile);
+        prefs = std::make_unique<plist>(preferencesFile);
+        prefs->root->SetString("DatabaseFileName", Utf8(defaultPath));
+        prefs->root->SetInteger("UpdateInterval", static_cast<double>(UpdateInterval));
+        prefs->root->SetBoolean("AutoRefresh", AutoRefresh);
+        prefs->Save();
+    } else {
+        prefs = std::make_unique<plist>(preferencesFile);
+    }
+
+    try {
+        dbFileName = FromUtf8(prefs->root->GetString("DatabaseFileName"));
+    } catch (...) {
+        dbFileName = defaultPath;
+    }
+    if (dbFileName.isEmpty()) dbFileName = defaultPath;
+
+    try {
+        UpdateInterval = static_cast<std::int32_t>(prefs->root->GetInteger("UpdateInterval"));
+    } catch (...) {
+        UpdateInterval = 10;
+    }
+
+    try {
+        AutoRefresh = prefs->root->GetBoolean("AutoRefresh");
+    } catch (...) {
+        AutoRefresh = true;
+    }
+
+    CheckBrowser();
+    return false;
+}
+
+bool App::SetPrefs() {
+    if (!Exists(preferencesFile)) preferencesFile = Fresh(preferencesFile);
+    MakeParentFolder(preferencesFile);
+    prefs = std::make_unique<plist>(preferencesFile);
+    try {
+        prefs->root->SetString("DatabaseFileName", Utf8(dbFileName));
+    } catch (...) {
+    }
+    try {
+        prefs->root->SetInteger("UpdateInterval", static_cast<double>(UpdateInterval));
+    } catch (...) {
+    }
+    try {
+        prefs->root->SetBoolean("AutoRefresh", AutoRefresh);
+    } catch (...) {
+    }
+    prefs->Save();
+    return false;
+}
+
+bool App::RelaunchSafari() {
+    RunScript(QStringLiteral("Quit"));
+    seams.wait(2500);
+    RunScript(QStringLiteral("Start"));
+    seams.wait(2500);
+    return false;
+}
+
+void App::CheckBrowser() {
+    SafariRunning = ReplyIsTrue(RunScript(QStringLiteral("Check")));
+    if (Window1* w = Window1::instance(false))
+        w->bbSafari->setText(SafariRunning ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari"));
+}
+
+QString App::RunScript(const QString& command) { return script().Run(command); }
+
+bool App::ReplyIsTrue(const QString& reply) {
+    return reply.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}

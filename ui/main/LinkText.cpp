@@ -1,0 +1,25 @@
+#include "ui/main/LinkText.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextOption>
+
+LinkText::LinkText(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setWordWrap(true);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void LinkText::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setFont(font());
+    p.setPen(palette().color(foregroundRole()));
+    QTextOption option(alignment());
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    p.drawText(QRectF(contentsRect()), text(), option);
+}
+
+void LinkText::mousePressEvent(QMouseEvent* event) {
+    emit pressed(event->position().toPoint().x(), event->position().toPoint().y());
+    QLabel::mousePressEvent(event);
+}
