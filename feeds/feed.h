@@ -19,6 +19,8 @@ public:
     std::string IconURL;
     std::string LastUpdate;
 
+    /// Reads the row of ID; with no such row (or a key that is no plain integer) the fields stay empty.
+    /// rs is kept but read to its end, so the record holds no lock on the browser's file.
     void Load(SqlConnection& db);
     void MarkRead(SqlConnection& db);
     void MarkUnread(SqlConnection& db);

@@ -52,11 +52,13 @@ public:
     SqlConnection(SqlConnection&&) noexcept;
     SqlConnection& operator=(SqlConnection&&) noexcept;
 
-    /// Opens the existing file read-write; never creates one, and fails for a file that is not a database.
+    /// Opens the existing file read-write; never creates one, and fails for a file that is not a database
+    /// (the schema is read here, so a lock held past the busy timeout also fails, as busy).
     bool Connect();
     bool IsConnected() const;
 
-    /// Runs a statement that returns no rows. Outside a transaction it commits on its own.
+    /// Runs one statement, discarding any rows. Outside a transaction it commits on its own.
+    /// Text holding a second statement runs nothing and fails.
     bool Execute(const std::string& sql);
     /// Runs a query; null (with the error set) when the statement cannot be prepared or its first step fails.
     std::unique_ptr<SqlCursor> Select(const std::string& sql);
