@@ -80,10 +80,10 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             continue;
         }
 
+        // An element line starts with its tag; others (a body indented with spaces, loose text) carry nothing.
         const std::size_t gt = line.find('>');
-        if (gt == std::string_view::npos) continue;
-        std::string_view tag = line.substr(0, gt);
-        if (!tag.empty() && tag.front() == '<') tag.remove_prefix(1);
+        if (gt == std::string_view::npos || line.front() != '<') continue;
+        std::string_view tag = line.substr(1, gt - 1);
         // Stray closing tags, comments and processing instructions carry no value.
         if (tag.empty() || tag.front() == '/' || tag.front() == '!' || tag.front() == '?') continue;
 
