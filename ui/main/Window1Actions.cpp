@@ -10,7 +10,7 @@
 namespace {
 
 // A wait or a message box lets other handlers run; one of them may close the main window.
-bool Gone(const QPointer<Window1>& w) { return !w || Window1::instance(false) != w.data(); }
+bool Gone(const QPointer<Window1>& w) { return !Window1::Alive(w); }
 
 // The feed operations need a connection; before the first refresh there may be none at all.
 SqlConnection& Db() {

@@ -13,7 +13,7 @@
 namespace {
 
 // A yield lets other handlers run; one of them may close the main window.
-bool Gone(const QPointer<Window1>& w) { return !w || Window1::instance(false) != w.data(); }
+bool Gone(const QPointer<Window1>& w) { return !Window1::Alive(w); }
 
 // An interval below one second would never be reached by a counter that starts at one.
 std::int32_t EffectiveInterval() { return std::max<std::int32_t>(1, app().UpdateInterval); }
