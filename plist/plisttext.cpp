@@ -96,6 +96,12 @@ double ReadNumber(std::string_view text) {
 }
 
 bool IsNumber(std::string_view text) {
+    // Digits only: a key such as "nan" or "inf" is a key, not an index.
+    const std::size_t first = text.find_first_not_of(" \t+-");
+    if (first == std::string_view::npos) return false;
+    const bool digit = text[first] >= '0' && text[first] <= '9';
+    const bool point = text[first] == '.' && first + 1 < text.size() && text[first + 1] >= '0' && text[first + 1] <= '9';
+    if (!digit && !point) return false;
     double v = 0;
     std::size_t end = 0;
     if (!ParseLeading(text, v, end)) return false;

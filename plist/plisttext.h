@@ -29,7 +29,7 @@ struct NoCaseEqual {
 std::string FormatNumber(double value);
 /// Reads the leading decimal number of a text (after blanks); 0 when there is none.
 double ReadNumber(std::string_view text);
-/// True when the whole text, blanks aside, is one decimal number.
+/// True when the whole text, blanks aside, is one decimal number written with digits.
 bool IsNumber(std::string_view text);
 
 /// The text without its leading control characters (codes below 32).

@@ -472,6 +472,14 @@ TEST_F(PlistDictTest, RemoveByKey) {
     EXPECT_FALSE(root.types.HasKey("prefs"));
     EXPECT_NE(root.child("other"), nullptr);
 
+    // Words that a number parser might take are keys.
+    root.SetString("nan", "x");
+    root.SetString("inf", "y");
+    root.Remove("nan");
+    root.Remove("inf");
+    EXPECT_FALSE(root.types.HasKey("nan"));
+    EXPECT_FALSE(root.types.HasKey("inf"));
+
     // A scalar key takes no child with it, even when the node has children.
     root.Remove("s");
     EXPECT_EQ(root.children.size(), 2u);

@@ -34,11 +34,13 @@ TEST(plistText, ReadNumberTakesTheLeadingNumber) {
         {"42", 42, true},     {"  -3.5", -3.5, true}, {"+7", 7, true},     {"1e3", 1000, true},
         {"12abc", 12, false}, {"abc", 0, false},      {"", 0, false},      {"+-1", 0, false},
         {"1e999", HUGE_VAL, true},                    {"-1e999", -HUGE_VAL, true},
-        {"1e-999", 0, true},  {"2 ", 2, true},        {".5", 0.5, true},
+        {"1e-999", 0, true},  {"2 ", 2, true},        {".5", 0.5, true},   {"-", 0, false},
+        {"inf", HUGE_VAL, false},                     {"-nan", -std::numeric_limits<double>::quiet_NaN(), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(ReadNumber(c.text), c.value);
+        if (std::isnan(c.value)) EXPECT_TRUE(std::isnan(ReadNumber(c.text)));
+        else EXPECT_EQ(ReadNumber(c.text), c.value);
         EXPECT_EQ(IsNumber(c.text), c.whole);
     }
 }
