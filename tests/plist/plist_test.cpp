@@ -333,6 +333,7 @@ TEST_F(PlistTest, MultiLineTextsReadBackExactly) {
     doc.root->AddArray("l");
     for (const auto& t : texts) doc.root->child("l")->AppendString(t);
     doc.root->SetString("after", "still here");
+    doc.root->SetString("key\nwith\r\nbreaks", "k");
     const std::string saved = SaveText(doc);
     EXPECT_EQ(saved.find('\r'), std::string::npos);
 
@@ -342,6 +343,7 @@ TEST_F(PlistTest, MultiLineTextsReadBackExactly) {
         EXPECT_EQ(back.root->child("l")->GetString(std::to_string(i)), texts[i]) << i;
     }
     EXPECT_EQ(back.root->GetString("after"), "still here");
+    EXPECT_EQ(back.root->GetString("key\nwith\r\nbreaks"), "k");
     // Every save of what was read gives the same file.
     EXPECT_EQ(SaveText(back), saved);
 

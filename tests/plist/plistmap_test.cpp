@@ -54,14 +54,4 @@ TEST(plistMap, AbsentKeyRaisesOutOfRange) {
     }
 }
 
-TEST(plistMap, FoldsAsciiOnly) {
-    plistMap m;
-    m.Set("Straße", "1");
-    EXPECT_TRUE(m.HasKey("STRAßE"));
-    EXPECT_FALSE(m.HasKey("STRASSE"));
-    m.Set("É", "upper");
-    m.Set("é", "lower");
-    EXPECT_EQ(m.Count(), 3);
-}
-
 }  // namespace

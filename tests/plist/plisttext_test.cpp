@@ -56,14 +56,4 @@ TEST(plistText, EscapeAndDecodeAreInverse) {
     }
 }
 
-TEST(plistText, CaseInsensitiveSearch) {
-    EXPECT_EQ(FindNoCase("abc</STRING>", "</string>"), 3u);
-    EXPECT_EQ(FindNoCase("abc", "abcd"), std::string_view::npos);
-    EXPECT_TRUE(StartsWithNoCase("<KEY>x", "<key>"));
-    EXPECT_TRUE(EndsWithNoCase("x</Key>", "</key>"));
-    EXPECT_FALSE(EqualsNoCase("\xC3\x84", "\xC3\xA4"));  // Ä and ä: only ASCII letters fold
-    EXPECT_EQ(NoCaseHash()("Key"), NoCaseHash()("kEY"));
-    EXPECT_EQ(StripControl("\t\r\n x"), " x");
-}
-
 }  // namespace
