@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -335,7 +336,9 @@ void Window1::closeEvent(QCloseEvent* event) {
 void Window1::GetDBInfo(bool allFeeds) {
     App& a = app();
     a.db = std::make_unique<SqlConnection>(std::filesystem::path(QFile::encodeName(a.dbFileName).toStdString()));
-    const bool open = a.db->Connect();
+    // SQLite takes a zero-byte file for an empty database; for the user it is no feed database at all.
+    const QFileInfo file(a.dbFileName);
+    const bool open = !(file.isFile() && file.size() == 0) && a.db->Connect();
     if (!open) {
         QPointer<Window1> self(this);
         a.seams.beep();

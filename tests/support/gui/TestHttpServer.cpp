@@ -63,7 +63,7 @@ void TestHttpServer::OnConnection() {
             }
             QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + ReasonPhrase(r.status) + "\r\n";
             head += "Content-Type: " + r.contentType + "\r\n";
-            head += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
+            if (r.contentLength) head += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
             if (!r.location.isEmpty()) head += "Location: " + r.location + "\r\n";
             head += "Connection: close\r\n\r\n";
             const QByteArray whole = head + r.body;

@@ -19,11 +19,16 @@
 #include <QUrl>
 
 struct TestResponse {
+    TestResponse() = default;
+    TestResponse(int status_, QByteArray contentType_, QByteArray body_, int delayMs_ = 0)
+        : status(status_), contentType(std::move(contentType_)), body(std::move(body_)), delayMs(delayMs_) {}
+
     int status = 200;
     QByteArray contentType = "application/octet-stream";
     QByteArray body;
     int delayMs = 0;           ///< the server waits this long before it answers
     QByteArray location;       ///< Location header, for redirects
+    bool contentLength = true; ///< false: no Content-Length, the body ends when the connection closes
 };
 
 class TestHttpServer : public QObject {
