@@ -1,5 +1,6 @@
 #include "tests/support/gui/GuiTest.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QTimer>
@@ -83,4 +84,6 @@ void CloseMainWindow() {
         w->close();
         delete w;
     }
+    // A window a test closed itself is deleted later; do it now, so no test sees the last one's.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
