@@ -146,10 +146,4 @@ TEST_F(IconDownloaderTest, RefusedConnectionReportsNoResponse) {
     EXPECT_EQ(done[0].status, 0);
 }
 
-TEST_F(IconDownloaderTest, DefaultsAreFifteenSecondsAndTwoMebibytes) {
-    IconDownloader fresh;
-    EXPECT_EQ(fresh.Timeout(), 15000);
-    EXPECT_EQ(fresh.SizeLimit(), 2 * 1024 * 1024);
-}
-
 }  // namespace

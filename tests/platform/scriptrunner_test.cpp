@@ -60,14 +60,6 @@ TEST(ScriptRunner, HangingScriptIsEndedAtTheTimeOutAndGivesEmptyText) {
     EXPECT_FALSE(QDir("/proc/" + QString::fromLatin1(pid)).exists()) << "the hung script is still running";
 }
 
-TEST(ScriptRunner, TimeoutAndPathCanBeChanged) {
-    ScriptRunner runner("/a", 100);
-    runner.SetTimeout(250);
-    runner.SetScriptPath("/b");
-    EXPECT_EQ(runner.Timeout(), 250);
-    EXPECT_EQ(runner.ScriptPath(), "/b");
-}
-
 TEST(ScriptRunner, LooksBesideTheProgramFirst) {
     EXPECT_EQ(ScriptRunner::LocateScript(), QCoreApplication::applicationDirPath() + "/browser-control");
 }
