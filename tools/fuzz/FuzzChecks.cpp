@@ -1,0 +1,248 @@
+#include "tools/fuzz/FuzzChecks.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "feeds/FeedList.h"
+#include "feeds/feed.h"
+#include "platform/SqlConnection.h"
+#include "plist/plist.h"
+
+namespace fuzzchecks {
+namespace {
+
+void WriteBytes(const std::filesystem::path& file, const std::uint8_t* data, std::size_t size) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// Length-prefixed, so that no text can pass for the structure around it.
+void Put(std::string& out, const std::string& text) {
+    out += std::to_string(text.size());
+    out += ':';
+    out += text;
+}
+
+// Where two canonical texts part, with a little of each, for the failure message.
+std::string Difference(const std::string& a, const std::string& b) {
+    std::size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    const std::size_t from = i > 40 ? i - 40 : 0;
+    return "at byte " + std::to_string(i) + ": first \"" + a.substr(from, 80) + "\" second \"" + b.substr(from, 80) +
+           "\"";
+}
+
+void RemoveDatabaseFiles(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        std::filesystem::remove(file.string() + suffix, ec);
+}
+
+// A transaction left open or a statement not run to its end holds a lock on the browser's file.
+std::string Leftovers(SqlConnection& db, const std::string& step) {
+    sqlite3* handle = db.Handle();
+    if (!handle) return {};
+    if (!sqlite3_get_autocommit(handle)) return step + " left a transaction open";
+    for (sqlite3_stmt* s = sqlite3_next_stmt(handle, nullptr); s; s = sqlite3_next_stmt(handle, s)) {
+        if (sqlite3_stmt_busy(s)) {
+            const char* sql = sqlite3_sql(s);
+            return step + " left a statement unfinished: " + (sql ? sql : "?");
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::filesystem::path ScratchFolder(const char* tag) {
+    std::error_code ec;
+    // Memory-backed when the machine has it: the database target writes its file on every input.
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0
+                                     ? std::filesystem::path("/dev/shm")
+                                     : std::filesystem::temp_directory_path();
+    std::filesystem::path folder = base / ("brindlex-fuzz-" + std::string(tag) + "-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder, ec);
+    return folder;
+}
+
+std::string Canonical(const plist& document, std::string* unwritable) {
+    std::string out = "headers";
+    for (std::size_t i = 1; i < document.headers.size(); ++i) Put(out, document.headers[i]);
+    out += "\nroot";
+    if (!document.root) return out;
+    auto note = [&](const std::string& why) {
+        if (unwritable && unwritable->empty()) *unwritable = why;
+    };
+
+    // Depth first with an explicit stack: fuzzed files nest deeper than a call stack allows.
+    struct Frame {
+        const plistDict* node;
+        std::int32_t entry = 0;
+        bool opened = false;
+    };
+    std::vector<Frame> stack{{document.root.get()}};
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const plistDict& node = *f.node;
+        if (!f.opened) {
+            f.opened = true;
+            out += node.isArray ? '[' : '{';
+        }
+        if (f.entry >= node.count()) {
+            out += node.isArray ? ']' : '}';
+            stack.pop_back();
+            continue;
+        }
+        const std::int32_t i = f.entry++;
+        const std::string& key = node.types.Key(i);
+        const std::string& type = node.types.ValueAt(i);
+        Put(out, key);
+        // Type names, like every name in the store, ignore letter case.
+        std::string folded(type);
+        for (char& ch : folded) ch = plistText::FoldCase(ch);
+        Put(out, folded);
+        const bool isChild = folded == "dict" || folded == "array";
+        // The element name is the type name, written unescaped: a name with a tag character in it, or the
+        // name "key", comes back as another line kind.
+        if (!isChild && folded != "boolean" &&
+            (folded.empty() || folded == "key" || folded.find_first_of("<>/") != std::string::npos))
+            note("type name \"" + type + "\" cannot be written back as an element");
+
+        // A value left open at its node's end has a type but no text; it is saved, and so reads back, as
+        // empty text, which is what the typed reads already gave for it.
+        const std::string* text = node.values.Find(key);
+        if (folded == "boolean") {
+            // Saved as <true/> or <false/>: any other text of a foreign file reads back as false.
+            out += plistText::EqualsNoCase(text ? *text : std::string(), "true") ? "=true" : "=false";
+        } else if (folded == "data") {
+            // Base64 ignores layout: data is saved on a line of its own and read back without blanks or
+            // control characters, so only the other characters have to come back.
+            std::string significant;
+            for (char ch : text ? *text : std::string())
+                if (static_cast<unsigned char>(ch) > ' ') significant += ch;
+            out += '=';
+            Put(out, significant);
+        } else if (text || !isChild) {
+            out += '=';
+            Put(out, text ? *text : std::string());
+        }
+
+        // The children under a dict or array key, in list order; pushed in reverse so the first comes first.
+        // (A scalar read after a child under the same key replaces it: the child is no longer an entry.)
+        std::vector<const plistDict*> kids;
+        for (std::size_t c = 1; isChild && c < node.childrenNames.size() && c < node.children.size(); ++c) {
+            if (node.children[c] && plistText::EqualsNoCase(node.childrenNames[c], key)) {
+                kids.push_back(node.children[c].get());
+                // The writer tags every child of a key by the key's type, so a dictionary and an array
+                // under one key come back as two of the same kind.
+                if (node.children[c]->isArray != (folded == "array"))
+                    note("key \"" + key + "\" holds a dictionary and an array");
+            }
+        }
+        out += '#';
+        out += std::to_string(kids.size());
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it});
+    }
+    return out;
+}
+
+std::string CheckPlistRoundTrip(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder) {
+    const auto input = folder / "input.plist";
+    const auto firstSave = folder / "first.plist";
+    const auto secondSave = folder / "second.plist";
+    WriteBytes(input, data, size);
+
+    auto first = std::make_unique<plist>(input);
+    const bool firstError = first->error;
+    const std::string firstMessage = first->errorMessage;
+    std::string unwritable;
+    const std::string firstTree = Canonical(*first, &unwritable);
+    if (firstError && firstMessage != "Not a plist file") return "first load failed: " + firstMessage;
+
+    first->savePath = firstSave;
+    first->Save();
+    if (first->error && !firstError) return "first save failed: " + first->errorMessage;
+
+    auto second = std::make_unique<plist>(firstSave);
+    if (firstError) {
+        // Every line of a file that is no property list is a header line; saved, it is still none.
+        if (!second->error || second->errorMessage != firstMessage)
+            return "a file that was no property list loaded back as one";
+        return {};
+    }
+    if (second->error) return "second load failed: " + second->errorMessage;
+    const std::string secondTree = Canonical(*second);
+    // What the file format has no way to say is not expected back; everything else is.
+    if (secondTree != firstTree && unwritable.empty()) return "second load differs from the first " + Difference(firstTree, secondTree);
+
+    second->savePath = secondSave;
+    second->Save();
+    if (second->error) return "second save failed: " + second->errorMessage;
+    return {};
+}
+
+std::string CheckDatabase(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder) {
+    const auto file = folder / "Database3";
+    RemoveDatabaseFiles(file);
+    WriteBytes(file, data, size);
+
+    std::string problem;
+    {
+        SqlConnection db(file);
+        if (!db.Connect()) {
+            if (db.IsConnected()) problem = "a failed connect left the connection open";
+        } else {
+            auto step = [&](const std::string& name) {
+                if (problem.empty()) problem = Leftovers(db, name);
+                return problem.empty();
+            };
+            const FeedListing all = ReadFeedList(db, true);
+            if (step("ReadFeedList(all)")) {
+                ReadFeedList(db, false);
+                step("ReadFeedList(subscribed)");
+            }
+            // The first few keys the list shows, and one it does not.
+            std::vector<std::string> keys;
+            std::set<std::string> seen;
+            for (const auto& row : all.rows) {
+                if (keys.size() >= 3) break;
+                if (seen.insert(row[3]).second) keys.push_back(row[3]);
+            }
+            keys.push_back("987654321");
+            for (std::size_t k = 0; k < keys.size() && problem.empty(); ++k) {
+                feed f;
+                f.ID = keys[k];
+                f.Load(db);
+                if (!step("Load " + keys[k])) break;
+                f.MarkRead(db);
+                if (!step("MarkRead " + keys[k])) break;
+                f.MarkUnread(db);
+                if (!step("MarkUnread " + keys[k])) break;
+                if (k == 0) {
+                    f.ForceReload(db);
+                    if (!step("ForceReload " + keys[k])) break;
+                }
+            }
+            if (problem.empty()) {
+                feed everything;
+                everything.MarkAllRead(db);
+                if (step("MarkAllRead")) {
+                    ReadFeedList(db, true);
+                    step("ReadFeedList again");
+                }
+            }
+            db.Commit();   // harmless with nothing pending
+            step("Commit");
+        }
+    }
+    RemoveDatabaseFiles(file);
+    return problem;
+}
+
+}  // namespace fuzzchecks
