@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# A short run of scripts/stress on the build folder scripts/test has just built ($1).
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+BUILD="$(cd "$1" && pwd)" STRESS_SKIP_BUILD=1 "$ROOT/scripts/stress" 10 8

@@ -1,0 +1,149 @@
+// The main window's whole refresh against the engine's own time for the same work.
+//
+//   brindlex_bench_refresh DATABASE [ROUNDS]
+//
+// Program: Window1::GetDBInfo on the offscreen platform (new connection, the four statements, the list
+// filled, the totals, row 0 selected and its detail loaded). Engine: the same four statement texts through
+// SQLite's C API alone, on a new connection, every value of every row read as text. Rounds alternate the
+// two so that a noisy machine weighs on both alike; the ratio is of the medians of this one run.
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTimer>
+#include <QTreeWidget>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/App.h"
+#include "feeds/FeedList.h"
+#include "platform/ScriptRunner.h"
+#include "tools/bench/BenchSupport.h"
+#include "ui/main/Window1.h"
+
+namespace {
+
+const char* const kSummary =
+    "SELECT Sources.title, Count(Articles.id) AS numberofarticles, Sum(Articles.unread) AS unreadcount, "
+    "Sources.id,Sources.subscribed, Sources.iconURL FROM Sources left JOIN Articles ON Sources.ID = Articles.source_id";
+const char* const kSubscribed = " WHERE Sources.subscribed=1";
+const char* const kSubscribedArticles =
+    " WHERE Articles.source_id IN (SELECT Sources.id FROM Sources WHERE Sources.subscribed=1)";
+
+std::vector<std::string> Statements(bool allFeeds) {
+    const std::string where = allFeeds ? "" : kSubscribed;
+    const std::string articlesWhere = allFeeds ? "" : kSubscribedArticles;
+    return {std::string(kSummary) + where + " GROUP BY Sources.title",
+            "SELECT count(Sources.title) as CountOfSources FROM Sources" + where,
+            "SELECT count(Articles.id) as CountOfArticles FROM Articles" + articlesWhere,
+            "SELECT sum(Articles.unread) as CountOfUnread FROM Articles" + articlesWhere};
+}
+
+struct EngineResult {
+    std::size_t rows = 0;
+    std::size_t bytes = 0;   // read, so that no value goes unread
+};
+
+EngineResult EngineRefresh(const std::string& file, const std::vector<std::string>& statements) {
+    EngineResult r;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s\n", file.c_str());
+        std::exit(2);
+    }
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, statements[i].c_str(), -1, &s, nullptr);
+        const int columns = sqlite3_column_count(s);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            if (i == 0) ++r.rows;
+            for (int c = 0; c < columns; ++c) {
+                sqlite3_column_text(s, c);
+                r.bytes += static_cast<std::size_t>(sqlite3_column_bytes(s, c));
+            }
+        }
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db);
+    return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s DATABASE [ROUNDS]\n", argv[0]);
+        return 2;
+    }
+    const std::string file = std::filesystem::absolute(argv[1]).string();
+    const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 15;
+    const std::string home = bench::MakeOffscreenHome("bench-refresh");
+
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    App application(qtArgc, qtArgv);
+    application.setQuitOnLastWindowClosed(false);
+    App& a = app();
+    a.script().SetScriptPath(QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
+    a.seams.beep = [] {};
+    a.seams.message = [](const QString& text) {
+        std::fprintf(stderr, "message box: %s\n", text.toUtf8().constData());
+        std::exit(1);
+    };
+    a.dbFileName = QString::fromStdString(file);
+    a.AutoRefresh = false;
+    a.UpdateInterval = 10;
+    Window1* w = Window1::instance();
+    w->Timer1->stop();
+    w->Timer2->stop();
+    QCoreApplication::processEvents();
+
+    int status = 0;
+    for (bool allFeeds : {true, false}) {
+        const auto statements = Statements(allFeeds);
+        if (statements[0] != FeedSummaryStatement(allFeeds)) {
+            std::fprintf(stderr, "the program's summary statement is not the one timed here\n");
+            return 2;
+        }
+        std::vector<double> program, engine, afterwards;
+        EngineResult er;
+        for (int i = -2; i < rounds; ++i) {   // two warm-up rounds
+            auto t = bench::Clock::now();
+            er = EngineRefresh(file, statements);
+            const double e = bench::MsSince(t);
+
+            t = bench::Clock::now();
+            w->GetDBInfo(allFeeds);
+            const double p = bench::MsSince(t);
+            // What the refresh leaves for the event loop (layout and painting of the new rows), apart.
+            t = bench::Clock::now();
+            QCoreApplication::processEvents();
+            const double later = bench::MsSince(t);
+            if (i >= 0) {
+                engine.push_back(e);
+                program.push_back(p);
+                afterwards.push_back(later);
+            }
+        }
+        if (static_cast<std::size_t>(w->ListCount()) != er.rows) {
+            std::fprintf(stderr, "the window lists %d rows, the engine returned %zu\n", w->ListCount(), er.rows);
+            return 1;
+        }
+        const auto ps = bench::Summarise(program), es = bench::Summarise(engine), as = bench::Summarise(afterwards);
+        const double ratio = ps.median / es.median;
+        std::printf("refresh, %s: %zu rows, totals %s / %s / %s\n", allFeeds ? "all feeds" : "subscribed only", er.rows,
+                    w->stNumSources->text().toUtf8().constData(), w->stNumArticles->text().toUtf8().constData(),
+                    w->stNumUnread->text().toUtf8().constData());
+        std::printf("  GetDBInfo         %s\n", bench::Describe(ps).c_str());
+        std::printf("  SQLite C API only %s\n", bench::Describe(es).c_str());
+        std::printf("  events after it   %s (not counted)\n", bench::Describe(as).c_str());
+        std::printf("  ratio %.3f (target <= 1.10): %s\n", ratio, ratio <= 1.10 ? "met" : "MISSED");
+        if (ratio > 1.10) status = 1;
+    }
+    delete w;
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+    return status;
+}
