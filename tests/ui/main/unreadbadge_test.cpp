@@ -88,14 +88,6 @@ TEST(UnreadBadge, FourDigitsThenOneLeaveNoOldDigits) {
     EXPECT_EQ(notRed, 0);
 }
 
-TEST(UnreadBadge, SameNumberTwiceGivesTheSamePicture) {
-    QImage a = UnreadBadge::NewPicture(), b = UnreadBadge::NewPicture();
-    UnreadBadge::Paint(a, 12);
-    UnreadBadge::Paint(b, 345);
-    UnreadBadge::Paint(b, 12);
-    EXPECT_EQ(a, b);
-}
-
 TEST(UnreadBadge, AMissingOrWrongPictureIsReplaced) {
     for (QImage pic : {QImage(), QImage(64, 64, QImage::Format_RGB32), QImage(128, 128, QImage::Format_Mono)}) {
         UnreadBadge::Paint(pic, 3);
