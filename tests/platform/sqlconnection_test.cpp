@@ -12,28 +12,11 @@
 #include <vector>
 
 #include "tests/support/FixtureDb.h"
+#include "tests/support/SqlTestHelpers.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-// Restores the process-wide busy timeout whatever the test did with it.
-class BusyTimeout {
-public:
-    explicit BusyTimeout(std::chrono::milliseconds timeout) : saved_(SqlConnection::BusyTimeout()) {
-        SqlConnection::SetBusyTimeout(timeout);
-    }
-    ~BusyTimeout() { SqlConnection::SetBusyTimeout(saved_); }
-
-private:
-    std::chrono::milliseconds saved_;
-};
-
-std::unique_ptr<SqlConnection> Connected(const std::string& path) {
-    auto db = std::make_unique<SqlConnection>(path);
-    EXPECT_TRUE(db->Connect()) << db->ErrorMessage();
-    return db;
-}
 
 // Whether another connection can write right now: true unless something still holds a lock on the file.
 bool AnotherConnectionCanWrite(const std::string& path) {

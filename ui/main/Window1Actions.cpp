@@ -39,27 +39,21 @@ void DeleteDatabaseFiles(const std::filesystem::path& file) {
 
 }  // namespace
 
-void Window1::bbMarkRead_Action() {
-    const int row = ListIndex();
+// Mark Read and Mark Unread: change the selected feed, re-read, select the same row again.
+static void MarkSelected(Window1& w, void (feed::*mark)(SqlConnection&)) {
+    const int row = w.ListIndex();
     if (row < 0) return;
-    selectedID = row;
-    SelectedFeed(*this, row).MarkRead(Db());
-    QPointer<Window1> self(this);
-    GetDBInfo(app().showall);
+    w.selectedID = row;
+    (SelectedFeed(w, row).*mark)(Db());
+    QPointer<Window1> self(&w);
+    w.GetDBInfo(app().showall);
     if (Gone(self)) return;
-    SetListIndex(selectedID);
+    w.SetListIndex(w.selectedID);
 }
 
-void Window1::bbMarkUnread_Action() {
-    const int row = ListIndex();
-    if (row < 0) return;
-    selectedID = row;
-    SelectedFeed(*this, row).MarkUnread(Db());
-    QPointer<Window1> self(this);
-    GetDBInfo(app().showall);
-    if (Gone(self)) return;
-    SetListIndex(selectedID);
-}
+void Window1::bbMarkRead_Action() { MarkSelected(*this, &feed::MarkRead); }
+
+void Window1::bbMarkUnread_Action() { MarkSelected(*this, &feed::MarkUnread); }
 
 void Window1::bbMarkAllRead_Action() {
     feed().MarkAllRead(Db());
