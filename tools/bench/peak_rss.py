@@ -43,6 +43,7 @@ def peak_kib(program, db, seconds):
             f.write(PREFS.format(db=os.path.abspath(db)))
         proc = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         peak = 0
+        opened = False   # the database seen among the program's open files: the preferences took effect
         end = time.monotonic() + seconds
         while time.monotonic() < end and proc.poll() is None:
             time.sleep(0.1)
@@ -51,10 +52,18 @@ def peak_kib(program, db, seconds):
                     for line in status:
                         if line.startswith("VmHWM:"):
                             peak = max(peak, int(line.split()[1]))
+                if not opened:
+                    for fd in os.listdir(f"/proc/{proc.pid}/fd"):
+                        try:
+                            opened |= os.readlink(f"/proc/{proc.pid}/fd/{fd}") == os.path.realpath(db)
+                        except OSError:
+                            pass
             except FileNotFoundError:
                 break
         if proc.poll() is not None:
             sys.exit(f"{program} ended early with status {proc.returncode} on {db}")
+        if not opened:
+            sys.exit(f"{program} never opened {db}")
         proc.send_signal(signal.SIGTERM)
         try:
             proc.wait(5)
