@@ -267,7 +267,7 @@ void Drive(Driver& driver, double seconds, const Options& o, std::mt19937& rng) 
     for (long i = 0; Clock::now() < end; ++i) {
         const long phase = i % (o.actionsPerRefresh + 1);
         if (phase == 0) {
-            if (i % (10 * (o.actionsPerRefresh + 1)) == 0 && i > 0) driver.Toggle();
+            if (i % (5 * (o.actionsPerRefresh + 1)) == 0 && i > 0) driver.Toggle();
             else driver.Refresh();
         } else {
             driver.Action(rng);
