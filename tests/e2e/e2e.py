@@ -44,6 +44,7 @@ MAIN = {
     "Quit": (434, 438, 100, 22),
     "list": (14, 48, 521, 206),
     "status line": (14, 464, 310, 18),
+    "clock": (357, 464, 178, 18),
 }
 PREFS = {
     "Up": (233, 94, 9, 10),             # the upper half of the arrows
@@ -299,6 +300,16 @@ printf '%%s\\n' "$1" >> '%(log)s'
         return self.wait_until("the main window (content %d x %d) to show" % (MAIN_W, MAIN_H), find, timeout,
                                describe=lambda: self.windows("BrindleX"))
 
+    def size_hints(self, win):
+        """The window's minimum size when it equals its maximum (a window that cannot be resized), else None."""
+        text = self.x("xprop", "-id", win["id"], "WM_NORMAL_HINTS").stdout
+        sizes = {}
+        for line in text.splitlines():
+            words = line.split()
+            if "minimum" in words or "maximum" in words:
+                sizes["min" if "minimum" in words else "max"] = (int(words[-3]), int(words[-1]))
+        return sizes.get("min") if sizes.get("min") == sizes.get("max") else None
+
     def origin(self, win, content_h):
         # Whatever stands above the content (the menu bar) is the difference in height.
         return win["x"], win["y"] + win["h"] - content_h
@@ -502,6 +513,9 @@ printf '%%s\\n' "$1" >> '%(log)s'
                     {"DatabaseFileName": default_db, "UpdateInterval": 0, "AutoRefresh": False})
         # The start-up check, then the manual-mode watcher's (it starts once the window has opened).
         self.wait_until("the browser checks at start-up and a second later", lambda: self.checks_since(mark) >= 2, 5)
+        self.expect("main window's size hints (not resizable)", self.size_hints(win), (win["w"], win["h"]))
+        clock = self.control_pixels("clock")
+        self.wait_until("the clock to tick", lambda: self.control_pixels("clock") != clock, 3)
         self.calibrate_rows()
         initial = self.unread_by_feed()
         # Subscribed feeds only, by title: "" (8, no articles), Apple Hot News (1), Slashdot (3), TUAW (7), iTunes (2).
@@ -650,6 +664,14 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.wait_until("the plain window icon in manual mode", lambda: not self.icon_has_badge(self.window_icon()), 3)
         self.save_icon(self.window_icon(), "window-icon-plain")
 
+        self.begin("Update Now in manual mode")
+        self.sql_write("UPDATE Articles SET unread=1 WHERE source_id=3")
+        self.click("Update Now")
+        self.wait_until("Slashdot red after Update Now",
+                        lambda: self.list_rows() == ["selected", "red", "red", "black", "red"], 3,
+                        describe=self.list_rows)
+        self.wait_until("the badge drawn by Update Now", lambda: self.icon_has_badge(self.window_icon()), 3)
+
         self.begin("Reset All")
         mark = self.log_mark()
         self.click("Reset All")
@@ -671,6 +693,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
             return ws[0] if ws else None
         win = self.wait_until("the preferences window", find, 5)
         self.expect("preferences window size", (win["w"], win["h"]), (PREFS_W, PREFS_H))
+        self.expect("preferences window's size hints (not resizable)", self.size_hints(win), (PREFS_W, PREFS_H))
         # Without a window manager it opens over the main window: move it beside it.
         self.x("xdotool", "windowmove", win["id"], "570", "40", check=False)
         return self.wait_until("the preferences window beside the main window",
