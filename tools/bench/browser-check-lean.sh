@@ -24,10 +24,10 @@ fi
 name=${program##*/}
 if [ -n "$name" ]; then
     for dir in /proc/[0-9]*; do
-        [ -O "$dir" ] || continue                        # this user's processes only
         IFS= read -r comm < "$dir/comm" 2>/dev/null || continue
         # The kernel keeps the first 15 bytes of the executable's (or launcher script's) name in comm.
         if [ "$comm" = "$name" ] || { [ ${#comm} -eq 15 ] && case $name in "$comm"*) true ;; *) false ;; esac; }; then
+            [ -O "$dir" ] || continue                    # another user's browser is not ours
             echo true
             exit 0
         fi
