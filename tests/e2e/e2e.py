@@ -14,6 +14,7 @@ Set E2E_KEEP=1 to keep the temporary home folder as well.
 """
 
 import collections
+import http.server
 import os
 import plistlib
 import select
@@ -23,6 +24,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import zlib
 
@@ -45,6 +47,7 @@ MAIN = {
     "list": (14, 48, 521, 206),
     "status line": (14, 464, 310, 18),
     "clock": (357, 464, 178, 18),
+    "icon": (397, 296, 122, 120),
 }
 PREFS = {
     "Up": (233, 94, 9, 10),             # the upper half of the arrows
@@ -119,6 +122,52 @@ def png_bytes(width, height, rgba_rows):
             + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
+ICON_BLUE = (40, 110, 200)
+ICON_YELLOW = (250, 210, 40)
+
+
+def feed_icon_png():
+    """A 200 x 100 feed icon: blue with a yellow band; fitted into the 120 x 120 box it becomes 120 x 60."""
+    rows = []
+    for y in range(100):
+        row = bytearray()
+        for x in range(200):
+            row += bytes((ICON_YELLOW if 40 <= y < 60 else ICON_BLUE) + (255,))
+        rows.append(bytes(row))
+    return png_bytes(200, 100, rows)
+
+
+class IconServer:
+    """Serves one feed icon on 127.0.0.1 and records the paths asked for."""
+
+    def __init__(self):
+        body = feed_icon_png()
+        requests = self.requests = []
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                requests.append(self.path)
+                if self.path == "/feed-icon.png":
+                    self.send_response(200)
+                    self.send_header("Content-Type", "image/png")
+                    self.send_header("Content-Length", str(len(body)))
+                    self.end_headers()
+                    self.wfile.write(body)
+                else:
+                    self.send_error(404)
+
+            def log_message(self, *args):
+                pass
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.url = "http://127.0.0.1:%d/feed-icon.png" % self.httpd.server_address[1]
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def stop(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
 # ---------------------------------------------------------------------------------------------------------------
 
 class E2E:
@@ -139,6 +188,7 @@ class E2E:
         self.blank_db = os.path.join(self.work, "blank.db")
         self.app_log = os.path.join(self.work, "app.log")
         self.xvfb = None
+        self.icons = None
         self.app = None
         self.app_out = None
         self.display = None
@@ -173,6 +223,9 @@ class E2E:
         # What a freshly started browser makes when it finds no database: the same tables, empty.
         self.sqlite_script(self.blank_db, fixture)
         self.sql_write("DELETE FROM Articles; DELETE FROM Sources;", self.blank_db)
+        # Apple Hot News has no icon of its own: it gets one from a server on this machine.
+        self.icons = IconServer()
+        self.sql_write("UPDATE Sources SET iconURL='%s' WHERE id=1" % self.icons.url)
 
         shutil.copy2(self.program, os.path.join(self.bin, "BrindleX"))
         script = os.path.join(self.bin, "browser-control")
@@ -220,7 +273,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
 
     def env(self):
         env = {k: v for k, v in os.environ.items()
-               if not k.startswith("XDG_") and k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "BROWSER",
+               if not k.startswith("XDG_") and not k.lower().endswith("_proxy") and k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "BROWSER",
                                                          "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER")}
         env.update(HOME=self.home, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LANG="C.UTF-8", LC_ALL="C.UTF-8",
                    XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"))
@@ -253,6 +306,8 @@ printf '%%s\\n' "$1" >> '%(log)s'
                     proc.wait()
         if self.app_out:
             self.app_out.close()
+        if self.icons:
+            self.icons.stop()
         if os.environ.get("E2E_KEEP"):
             print("e2e: kept the home folder in %s" % self.work)
         else:
@@ -395,6 +450,20 @@ printf '%%s\\n' "$1" >> '%(log)s'
         left, top, w, h = MAIN[what]
         return self.grab().region(ox + left, oy + top, w, h)
 
+    def icon_box_shows(self):
+        """Where the feed icon's colours are in the icon box, as (left, top, right, bottom) in the box, or None.
+        Fitted into the 120 x 120 box, the 200 x 100 icon is 120 x 60 and centred: (0, 30) to (119, 89)."""
+        ox, oy = self.origin(self.main_window(), MAIN_H)
+        left, top, w, h = MAIN["icon"]
+        s = self.grab()
+        found = [(x, y) for y in range(h) for x in range(w)
+                 if any(all(abs(a - b) < 8 for a, b in zip(s.pixel(ox + left + x, oy + top + y), colour))
+                        for colour in (ICON_BLUE, ICON_YELLOW))]
+        if not found:
+            return None
+        xs, ys = [p[0] for p in found], [p[1] for p in found]
+        return min(xs), min(ys), max(xs), max(ys)
+
     def window_icon(self, win=None):
         """The 128 x 128 image of the main window's icon as ARGB values, or None."""
         win = win or self.main_window()
@@ -530,6 +599,10 @@ printf '%%s\\n' "$1" >> '%(log)s'
 
         self.begin("Mark Read and Mark Unread on a selected row")
         self.select_row(1)   # Apple Hot News: 2 articles, 1 unread
+        self.wait_until("its icon fetched from the local server", lambda: "/feed-icon.png" in self.icons.requests, 3,
+                        describe=lambda: self.icons.requests)
+        self.wait_until("its icon fitted into the icon box and centred", lambda: self.icon_box_shows() == (0, 30, 119, 89),
+                        3, describe=self.icon_box_shows)
         self.shot("apple-selected")
         self.click("Mark Read")
         self.wait_until("feed 1 read", lambda: self.unread_by_feed()[1] == (2, 0), 3, describe=self.unread_by_feed)
