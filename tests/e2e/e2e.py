@@ -48,6 +48,8 @@ MAIN = {
     "status line": (14, 464, 310, 18),
     "clock": (357, 464, 178, 18),
     "icon": (397, 296, 122, 120),
+    "URL": (20, 318, 343, 40),
+    "home page": (20, 362, 343, 40),
 }
 PREFS = {
     "Up": (233, 94, 9, 10),             # the upper half of the arrows
@@ -187,6 +189,8 @@ class E2E:
         self.browser_events = os.path.join(self.work, "browser.events")
         self.blank_db = os.path.join(self.work, "blank.db")
         self.app_log = os.path.join(self.work, "app.log")
+        self.opened_log = os.path.join(self.work, "opened.log")
+        self.fake_tools = os.path.join(self.work, "tools")
         self.xvfb = None
         self.icons = None
         self.app = None
@@ -246,6 +250,12 @@ printf '%%s\\n' "$1" >> '%(log)s'
        "blank": self.blank_db})
         os.chmod(script, 0o755)
         open(self.browser_log, "w").close()
+        # Links open through xdg-open, which Qt looks up first on the PATH: this one records what it was given.
+        os.makedirs(self.fake_tools)
+        opener = os.path.join(self.fake_tools, "xdg-open")
+        with open(opener, "w") as f:
+            f.write("#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % self.opened_log)
+        os.chmod(opener, 0o755)
         os.makedirs(os.path.join(self.work, "runtime"), mode=0o700)
 
     def start_xvfb(self):
@@ -276,7 +286,8 @@ printf '%%s\\n' "$1" >> '%(log)s'
                if not k.startswith("XDG_") and not k.lower().endswith("_proxy") and k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "BROWSER",
                                                          "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER")}
         env.update(HOME=self.home, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LANG="C.UTF-8", LC_ALL="C.UTF-8",
-                   XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"))
+                   XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"),
+                   PATH=self.fake_tools + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin"))
         return env
 
     def x(self, *args, check=True):
@@ -374,6 +385,13 @@ printf '%%s\\n' "$1" >> '%(log)s'
         ox, oy = self.origin(win, content_h)
         left, top, w, h = controls[what]
         self.x("xdotool", "mousemove", str(ox + left + w // 2), str(oy + top + h // 2), "sleep", "0.05", "click", "1")
+        time.sleep(0.05)
+
+    def click_text(self, what):
+        """Clicks the first characters of a static text (a link is only as wide as its text)."""
+        ox, oy = self.origin(self.main_window(), MAIN_H)
+        left, top, w, h = MAIN[what]
+        self.x("xdotool", "mousemove", str(ox + left + 12), str(oy + top + 8), "sleep", "0.05", "click", "1")
         time.sleep(0.05)
 
     def park_pointer(self):
@@ -552,6 +570,13 @@ printf '%%s\\n' "$1" >> '%(log)s'
         with open(self.browser_log) as f:
             return f.read().splitlines()[mark:].count("Check")
 
+    def opened(self):
+        try:
+            with open(self.opened_log) as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
     def events(self):
         try:
             with open(self.browser_events) as f:
@@ -597,13 +622,21 @@ printf '%%s\\n' "$1" >> '%(log)s'
                     self.icon_has_badge(self.window_icon()), False)
         self.shot("first-start")
 
-        self.begin("Mark Read and Mark Unread on a selected row")
+        self.begin("a selected row: detail pane, icon, links")
         self.select_row(1)   # Apple Hot News: 2 articles, 1 unread
         self.wait_until("its icon fetched from the local server", lambda: "/feed-icon.png" in self.icons.requests, 3,
                         describe=lambda: self.icons.requests)
         self.wait_until("its icon fitted into the icon box and centred", lambda: self.icon_box_shows() == (0, 30, 119, 89),
                         3, describe=self.icon_box_shows)
         self.shot("apple-selected")
+        self.click_text("URL")
+        self.wait_until("the feed's URL opened", lambda: self.opened() == ["http://www.apple.com/main/rss/hotnews/hotnews.rss"],
+                        3, describe=self.opened)
+        self.click_text("home page")
+        self.wait_until("the home page opened", lambda: self.opened()[1:] == ["http://www.apple.com/hotnews/"], 3,
+                        describe=self.opened)
+
+        self.begin("Mark Read and Mark Unread on the selected row")
         self.click("Mark Read")
         self.wait_until("feed 1 read", lambda: self.unread_by_feed()[1] == (2, 0), 3, describe=self.unread_by_feed)
         others = {k: v for k, v in initial.items() if k != 1}
