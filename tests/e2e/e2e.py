@@ -282,9 +282,9 @@ printf '%%s\\n' "$1" >> '%(log)s'
         print("e2e: Xvfb on display %s" % self.display, flush=True)
 
     def env(self):
+        dropped = ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "BROWSER", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER")
         env = {k: v for k, v in os.environ.items()
-               if not k.startswith("XDG_") and not k.lower().endswith("_proxy") and k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "BROWSER",
-                                                         "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER")}
+               if not k.startswith("XDG_") and not k.lower().endswith("_proxy") and k not in dropped}
         env.update(HOME=self.home, DISPLAY=self.display, QT_QPA_PLATFORM="xcb", LANG="C.UTF-8", LC_ALL="C.UTF-8",
                    XDG_RUNTIME_DIR=os.path.join(self.work, "runtime"),
                    PATH=self.fake_tools + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin"))
@@ -626,12 +626,13 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.select_row(1)   # Apple Hot News: 2 articles, 1 unread
         self.wait_until("its icon fetched from the local server", lambda: "/feed-icon.png" in self.icons.requests, 3,
                         describe=lambda: self.icons.requests)
-        self.wait_until("its icon fitted into the icon box and centred", lambda: self.icon_box_shows() == (0, 30, 119, 89),
-                        3, describe=self.icon_box_shows)
+        self.wait_until("its icon fitted into the icon box and centred",
+                        lambda: self.icon_box_shows() == (0, 30, 119, 89), 3, describe=self.icon_box_shows)
         self.shot("apple-selected")
         self.click_text("URL")
-        self.wait_until("the feed's URL opened", lambda: self.opened() == ["http://www.apple.com/main/rss/hotnews/hotnews.rss"],
-                        3, describe=self.opened)
+        self.wait_until("the feed's URL opened",
+                        lambda: self.opened() == ["http://www.apple.com/main/rss/hotnews/hotnews.rss"], 3,
+                        describe=self.opened)
         self.click_text("home page")
         self.wait_until("the home page opened", lambda: self.opened()[1:] == ["http://www.apple.com/hotnews/"], 3,
                         describe=self.opened)
@@ -641,8 +642,8 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.wait_until("feed 1 read", lambda: self.unread_by_feed()[1] == (2, 0), 3, describe=self.unread_by_feed)
         others = {k: v for k, v in initial.items() if k != 1}
         self.expect("other feeds after Mark Read", {k: v for k, v in self.unread_by_feed().items() if k != 1}, others)
-        self.wait_until("row 1 selected again, drawn as read", lambda: self.list_rows()[:3] == ["black", "selected", "black"],
-                        3, describe=self.list_rows)
+        self.wait_until("row 1 selected again, drawn as read",
+                        lambda: self.list_rows()[:3] == ["black", "selected", "black"], 3, describe=self.list_rows)
         self.click("Mark Unread")
         self.wait_until("feed 1 unread", lambda: self.unread_by_feed()[1] == (2, 2), 3, describe=self.unread_by_feed)
         self.expect("other feeds after Mark Unread", {k: v for k, v in self.unread_by_feed().items() if k != 1}, others)
@@ -708,11 +709,9 @@ printf '%%s\\n' "$1" >> '%(log)s'
 
         self.begin("preferences window: arrows, check box, Save")
         saved = open(self.prefs_file, "rb").read()
-        mark = self.log_mark()
         self.click("Preferences")
         prefs_win = self.preferences_window()
         self.expect("opening the preferences window rewrote nothing", open(self.prefs_file, "rb").read(), saved)
-        self.wait_until("a browser check when the preferences window opens", lambda: self.checks_since(mark) >= 1, 3)
         self.shot("preferences-first")
         for _ in range(4):
             self.click("Up", PREFS, prefs_win, PREFS_H)

@@ -36,12 +36,12 @@ TOP="$DEST$PREFIX"
 [ -x "$TOP/bin/BrindleX" ] || fail "no executable $PREFIX/bin/BrindleX"
 SCRIPT="$TOP/libexec/brindlex/browser-control"
 [ -x "$SCRIPT" ] || fail "no executable $PREFIX/libexec/brindlex/browser-control"
-cmp -s "$SCRIPT" "$ROOT/scripts/browser-control" || fail "the installed browser-control differs from scripts/browser-control"
+cmp -s "$SCRIPT" "$ROOT/scripts/browser-control" || fail "the installed browser-control is not scripts/browser-control"
 
 DESKTOP="$TOP/share/applications/brindlex.desktop"
 [ -f "$DESKTOP" ] || fail "no desktop entry $PREFIX/share/applications/brindlex.desktop"
 entry() { sed -n "s/^$1=//p" "$DESKTOP" | head -n 1; }
-[ "$(head -n 1 "$DESKTOP")" = "[Desktop Entry]" ] || fail "the desktop entry does not start with [Desktop Entry]"
+[ "$(head -n 1 "$DESKTOP")" = "[Desktop Entry]" ] || fail "the desktop entry does not begin with [Desktop Entry]"
 [ "$(entry Type)" = Application ] || fail "desktop entry Type is '$(entry Type)'"
 [ "$(entry Name)" = BrindleX ] || fail "desktop entry Name is '$(entry Name)'"
 exec_program="$(entry Exec)"; exec_program="${exec_program%% *}"
@@ -66,7 +66,9 @@ for wanted in 16x16 32x32 48x48 128x128 256x256; do
 done
 
 # Nothing else gets installed (no test programs, no libraries).
-stray="$(cd "$TOP" && find . -type f | grep -v -E '^\./(bin/BrindleX|libexec/brindlex/browser-control|share/applications/brindlex\.desktop|share/icons/hicolor/[0-9]+x[0-9]+/apps/[^/]+\.png)$' || true)"
+expected='^\./(bin/BrindleX|libexec/brindlex/browser-control|share/applications/brindlex\.desktop'
+expected+='|share/icons/hicolor/[0-9]+x[0-9]+/apps/[^/]+\.png)$'
+stray="$(cd "$TOP" && find . -type f | grep -v -E "$expected" || true)"
 [ -z "$stray" ] || fail "unexpected installed files: $stray"
 
 # --- the installed program runs its installed script ----------------------------------------------------------
@@ -86,8 +88,8 @@ FIXTURE="$ROOT/../shared/fixtures/syndication.sql"
 sqlite3 "$HOME_DIR/.local/share/BrindleX/Syndication/Database3" < "$FIXTURE" > /dev/null
 
 mkdir -m 700 "$WORK/runtime"
-env -u BROWSER -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_DATA_DIRS -u DISPLAY -u WAYLAND_DISPLAY \
-  HOME="$HOME_DIR" XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=offscreen \
+env -u BROWSER -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_DATA_DIRS \
+  -u DISPLAY -u WAYLAND_DISPLAY HOME="$HOME_DIR" XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=offscreen \
   "$TOP/bin/BrindleX" > "$WORK/app.log" 2>&1 &
 APP_PID=$!
 
@@ -97,8 +99,9 @@ for _ in $(seq 100); do
   kill -0 "$APP_PID" 2>/dev/null || { cat "$WORK/app.log" >&2; fail "the installed program ended on its own"; }
   sleep 0.1
 done
-[ -s "$CACHE" ] || { cat "$WORK/app.log" >&2; fail "the installed program did not run its browser-control script within 10 s"; }
+[ -s "$CACHE" ] ||
+  { cat "$WORK/app.log" >&2; fail "the installed program did not run its browser-control script within 10 s"; }
 [ "$(cat "$CACHE")" = "$FAKE_BROWSER" ] || fail "the script found '$(cat "$CACHE")' as the default browser"
 [ -f "$HOME_DIR/.local/share/BrindleX/Preferences/Brindle.plist" ] || fail "the installed program wrote no preferences"
 
-echo "install: $found icons, desktop entry, program and browser-control installed; the installed program runs its script"
+echo "install: program, browser-control, desktop entry and $found icons in place; the installed program runs its script"
