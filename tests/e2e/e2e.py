@@ -6,7 +6,8 @@ Usage: e2e.py BUILD_DIR
 Starts Xvfb on a free display, runs a copy of BUILD_DIR/BrindleX with HOME in a fresh folder that holds the
 fixture database at the default location and a fake browser-control script beside the copy, clicks and types
 with xdotool, and checks the results where a user's data lives: the database (sqlite3), the preferences file,
-the fake script's log, the window icon, what the window shows, and the exit status after "Quit".
+the fake script's log, the window icon, what the window shows, and the exit status after "Quit". One feed's
+icon comes from an HTTP server on 127.0.0.1; links open through a recording xdg-open put first on the PATH.
 
 Screenshots of the interesting moments go to BUILD_DIR/e2e-artifacts; on a failure the test keeps one of the
 moment it failed there, with the program's output and the fake script's log, and prints where.
