@@ -40,6 +40,11 @@ winPrefs* winPrefs::instance(bool create) {
     if (!instance_ && create) {
         instance_ = new winPrefs();
         instance_->Open();
+        // Over the main window, near its top, rather than wherever the system puts a new window.
+        if (Window1* main = Window1::instance(false)) {
+            const QRect frame = main->frameGeometry();
+            instance_->move(frame.x() + (frame.width() - instance_->width()) / 2, frame.y() + 80);
+        }
         instance_->show();
     }
     return instance_;
