@@ -15,6 +15,21 @@
 #include "tools/bench/BenchSupport.h"
 #include "ui/main/Window1.h"
 
+namespace {
+
+// The script looks through every process, so its time grows with their number.
+std::size_t ProcessCount() {
+    std::size_t n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos) ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s SCRIPT [CHECKS]\n", argv[0]);
@@ -52,8 +67,10 @@ int main(int argc, char** argv) {
     };
     const auto floor = time(QStringLiteral("/bin/true"), checks / 2);
     const auto check = time(script, checks);
-    std::printf("browser check with %s (reply: %s, caption \"%s\")\n", argv[1], a.SafariRunning ? "true" : "not true",
-                w->bbSafari->text().toUtf8().constData());
+    const char* browser = std::getenv("BROWSER");
+    const std::string browserText = browser ? "BROWSER=" + std::string(browser) : "BROWSER unset";
+    std::printf("browser check with %s, %s, %zu processes (reply: %s, caption \"%s\")\n", argv[1], browserText.c_str(),
+                ProcessCount(), a.SafariRunning ? "true" : "not true", w->bbSafari->text().toUtf8().constData());
     std::printf("  CheckBrowser        %s\n", bench::Describe(check).c_str());
     std::printf("  same with /bin/true %s (starting a process at all)\n", bench::Describe(floor).c_str());
     std::printf("  median %.2f ms (target < 5 ms): %s\n", check.median, check.median < 5.0 ? "met" : "MISSED");
