@@ -66,7 +66,8 @@ TEST_F(FuzzRegressions, FixtureDatabasePassesTheDatabaseCheck) {
     FixtureDb db;
     const std::string bytes = ReadBytes(db.path());
     ASSERT_FALSE(bytes.empty());
-    EXPECT_EQ(fuzzchecks::CheckDatabase(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), scratch), "");
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    EXPECT_EQ(fuzzchecks::CheckDatabase(data, bytes.size(), scratch), "");
 }
 
 }  // namespace

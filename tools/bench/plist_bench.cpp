@@ -55,8 +55,10 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path file = std::filesystem::absolute(argv[1]);
     const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 5;
-    const std::string script = (std::filesystem::canonical("/proc/self/exe").parent_path() / "plistlib_bench.py").string();
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / ("brindlex-bench-" + std::to_string(getpid()) + ".plist");
+    const auto here = std::filesystem::canonical("/proc/self/exe").parent_path();
+    const std::string script = (here / "plistlib_bench.py").string();
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() / ("brindlex-bench-" + std::to_string(getpid()) + ".plist");
 
     std::vector<double> store, python;
     std::int32_t entries = 0;

@@ -179,7 +179,8 @@ std::string CheckPlistRoundTrip(const std::uint8_t* data, std::size_t size, cons
     if (second->error) return "second load failed: " + second->errorMessage;
     const std::string secondTree = Canonical(*second);
     // What the file format has no way to say is not expected back; everything else is.
-    if (secondTree != firstTree && unwritable.empty()) return "second load differs from the first " + Difference(firstTree, secondTree);
+    if (secondTree != firstTree && unwritable.empty())
+        return "second load differs from the first " + Difference(firstTree, secondTree);
 
     second->savePath = secondSave;
     second->Save();

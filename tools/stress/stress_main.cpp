@@ -164,7 +164,8 @@ private:
         if (db_->IsBusy()) {
             (what == "Connect" ? figures_.busyConnects : figures_.busyStatements)++;
         } else {
-            figures_.Problem(what + " failed, not busy: " + std::to_string(db_->ErrorCode()) + " " + db_->ErrorMessage());
+            figures_.Problem(what + " failed, not busy: " + std::to_string(db_->ErrorCode()) + " " +
+                             db_->ErrorMessage());
         }
     }
 
@@ -317,7 +318,8 @@ void CheckWriterRows(const Inspector& in, const WriterLog& log, Figures& f) {
     for (const auto& [id, feedId] : log.articles) {
         const bool shouldBeThere = log.feedsRemoved.count(feedId) == 0;
         if (shouldBeThere && !present.count(id)) ++missing;
-        if (!shouldBeThere && present.count(id)) f.Problem("article " + std::to_string(id) + " of a removed feed is still there");
+        if (!shouldBeThere && present.count(id))
+            f.Problem("article " + std::to_string(id) + " of a removed feed is still there");
     }
     if (missing) f.Problem(std::to_string(missing) + " committed articles are missing");
     for (long long id : log.feedsAdded) {
@@ -381,7 +383,8 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     App application(qtArgc, qtArgv);
     application.setQuitOnLastWindowClosed(false);
-    application.script().SetScriptPath(QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
+    application.script().SetScriptPath(
+        QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
 
     const std::string writerLog = home + "/writer.log";
     const std::string seconds = std::to_string(o.seconds);

@@ -153,14 +153,16 @@ int main(int argc, char** argv) {
     }
     w.nextFeedId = w.baseFeeds.back() + 100000;
 
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(std::atof(argv[2]) * 1000));
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(std::atof(argv[2]) * 1000));
     std::vector<std::string> lines;
     while (std::chrono::steady_clock::now() < end) {
         w.Step(lines);
         // Bursts of writes with short pauses, as a browser fetching feeds does.
         std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(2, 25)(w.rng)));
     }
-    std::fprintf(w.log, "S commits=%ld busy=%ld failures=%ld articles=%ld flips=%ld feeds_added=%ld feeds_removed=%ld\n",
+    std::fprintf(w.log,
+                 "S commits=%ld busy=%ld failures=%ld articles=%ld flips=%ld feeds_added=%ld feeds_removed=%ld\n",
                  w.commits, w.busy, w.failures, w.articles, w.flips, w.added, w.removed);
     std::fclose(w.log);
     sqlite3_close(w.db);
