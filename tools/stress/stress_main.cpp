@@ -183,6 +183,7 @@ class WindowDriver {
 public:
     WindowDriver(const Options& o, const Baseline& b, Figures& f) : options_(o), base_(b), figures_(f) {
         App& a = app();
+        previous_ = a.seams;
         a.seams.wait = [](int) { QCoreApplication::processEvents(); };
         a.seams.beep = [] {};
         a.seams.openUrl = [](const QUrl&) {};
@@ -238,6 +239,7 @@ public:
             w->close();
             delete w;
         }
+        app().seams = previous_;   // the message seam refers to this driver
     }
 
 private:
@@ -258,6 +260,7 @@ private:
     Figures& figures_;
     Window1* window_ = nullptr;
     bool lastRefreshFailed_ = false;
+    Seams previous_;
 };
 
 template <typename Driver>
