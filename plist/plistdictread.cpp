@@ -57,6 +57,10 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             }
             continue;
         }
+        if (StartsWithNoCase(line, "<key/>")) {  // an empty key written self-closing
+            if (!node.isArray) st.key.clear();
+            continue;
+        }
         if (EqualsNoCase(line, st.endTag)) {
             stack.pop_back();
             continue;
@@ -92,6 +96,7 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             st.key = std::to_string(node.indexOf);
         }
         if (EqualsNoCase(tag, "true/") || EqualsNoCase(tag, "false/")) {
+            node.DropChildren(st.key);
             node.StoreScalar(st.key, "boolean", EqualsNoCase(tag, "true/") ? "true" : "false");
             st.typeName = "boolean";
             continue;
@@ -99,6 +104,8 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
 
         const bool selfClosing = tag.back() == '/';
         if (selfClosing) tag.remove_suffix(1);
+        // A name that could not be written back as an element ("<array//>", "<a<b>") is no element.
+        if (tag.empty() || tag.find_first_of("/<") != std::string_view::npos) continue;
         st.typeName.assign(tag);
         const bool isDict = EqualsNoCase(tag, "dict");
         if (isDict || EqualsNoCase(tag, "array")) {
@@ -107,6 +114,7 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             continue;  // st and node may dangle after the push
         }
 
+        node.DropChildren(st.key);
         node.types.Set(st.key, st.typeName);
         if (selfClosing) {
             node.values.Set(st.key, std::string());  // "<string/>" is an empty value, not an open one

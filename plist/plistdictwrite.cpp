@@ -13,7 +13,6 @@ struct NodeWrite {
     std::int32_t entry = 0;           // next position in the node's types
     std::vector<std::size_t> pending;  // children still to write for the current entry
     std::size_t nextPending = 0;
-    const char* childTag = "";        // "dict" or "array" for those children
     const char* closeLine = nullptr;  // written at the parent's level when this node is done
     // Child positions by name, built on the node's first child entry.
     std::unordered_map<std::string, std::vector<std::size_t>, NoCaseHash, NoCaseEqual> byName;
@@ -54,7 +53,8 @@ void plistDict::Write(std::string& out, std::int32_t level) const {
         if (w.nextPending < w.pending.size()) {
             const std::size_t pos = w.pending[w.nextPending++];
             const plistDict* c = node.children[pos].get();
-            const std::string tag = w.childTag;
+            // Each child by its own kind: a file may hold a dictionary and an array under one key.
+            const std::string tag = c->isArray ? "array" : "dict";
             if (c->count() == 0) {
                 Line(out, w.level, "<", tag, "/>");
                 continue;
@@ -87,8 +87,7 @@ void plistDict::Write(std::string& out, std::int32_t level) const {
             out += "</key>\n";
         }
 
-        const bool isDict = EqualsNoCase(type, "dict");
-        if (isDict || EqualsNoCase(type, "array")) {
+        if (EqualsNoCase(type, "dict") || EqualsNoCase(type, "array")) {
             if (!w.indexed) {
                 for (std::size_t p = 1; p < node.childrenNames.size() && p < node.children.size(); ++p)
                     if (node.children[p]) w.byName[node.childrenNames[p]].push_back(p);
@@ -97,7 +96,6 @@ void plistDict::Write(std::string& out, std::int32_t level) const {
             auto it = w.byName.find(key);
             w.pending = it == w.byName.end() ? std::vector<std::size_t>() : it->second;
             w.nextPending = 0;
-            w.childTag = isDict ? "dict" : "array";
             continue;
         }
 

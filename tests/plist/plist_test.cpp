@@ -401,6 +401,23 @@ TEST_F(PlistTest, DuplicateChildrenAreWrittenAndReadBackAsTwo) {
     EXPECT_EQ(Dump(*back.root), "{c:dict{}{second:string=yes;};}");
 }
 
+// What a file says must be what a save writes back: each child keeps its own kind, a value that follows
+// a child under the same key replaces it, and names that are no element are not kept as types.
+TEST_F(PlistTest, OddBodiesReadAsTheySave) {
+    auto doc = LoadBody("\t<key>c</key>\n\t<dict/>\n\t<array>\n\t\t<integer>1</integer>\n\t</array>\n"
+                        "\t<key>v</key>\n\t<dict/>\n\t<string>now a text</string>\n"
+                        "\t<key/>\n\t<string>empty key</string>\n"
+                        "\t<key>odd</key>\n\t<array//>\n");
+    EXPECT_EQ(Dump(*doc->root), "{c:array{}[0:integer=1;];v:string=now a text;:string=empty key;}");
+    doc->Save();
+    EXPECT_EQ(plisttest::ReadFile(dir / "p.plist"),
+              kHeader + "\t<key>c</key>\n\t<dict/>\n\t<array>\n\t\t<integer>1</integer>\n\t</array>\n"
+                        "\t<key>v</key>\n\t<string>now a text</string>\n"
+                        "\t<key></key>\n\t<string>empty key</string>\n" + kFooter);
+    plist back(dir / "p.plist");
+    EXPECT_EQ(Dump(*back.root), Dump(*doc->root));
+}
+
 TEST_F(PlistTest, SaveFailureIsReported) {
     plist doc(dir / "no-such-folder" / "p.plist");
     doc.error = false;

@@ -71,14 +71,11 @@ std::filesystem::path ScratchFolder(const char* tag) {
     return folder;
 }
 
-std::string Canonical(const plist& document, std::string* unwritable) {
+std::string Canonical(const plist& document) {
     std::string out = "headers";
     for (std::size_t i = 1; i < document.headers.size(); ++i) Put(out, document.headers[i]);
     out += "\nroot";
     if (!document.root) return out;
-    auto note = [&](const std::string& why) {
-        if (unwritable && unwritable->empty()) *unwritable = why;
-    };
 
     // Depth first with an explicit stack: fuzzed files nest deeper than a call stack allows.
     struct Frame {
@@ -108,12 +105,6 @@ std::string Canonical(const plist& document, std::string* unwritable) {
         for (char& ch : folded) ch = plistText::FoldCase(ch);
         Put(out, folded);
         const bool isChild = folded == "dict" || folded == "array";
-        // The element name is the type name, written unescaped: a name with a tag character in it, or the
-        // name "key", comes back as another line kind.
-        if (!isChild && folded != "boolean" &&
-            (folded.empty() || folded == "key" || folded.find_first_of("<>/") != std::string::npos))
-            note("type name \"" + type + "\" cannot be written back as an element");
-
         // A value left open at its node's end has a type but no text; it is saved, and so reads back, as
         // empty text, which is what the typed reads already gave for it.
         const std::string* text = node.values.Find(key);
@@ -134,15 +125,10 @@ std::string Canonical(const plist& document, std::string* unwritable) {
         }
 
         // The children under a dict or array key, in list order; pushed in reverse so the first comes first.
-        // (A scalar read after a child under the same key replaces it: the child is no longer an entry.)
         std::vector<const plistDict*> kids;
         for (std::size_t c = 1; isChild && c < node.childrenNames.size() && c < node.children.size(); ++c) {
             if (node.children[c] && plistText::EqualsNoCase(node.childrenNames[c], key)) {
                 kids.push_back(node.children[c].get());
-                // The writer tags every child of a key by the key's type, so a dictionary and an array
-                // under one key come back as two of the same kind.
-                if (node.children[c]->isArray != (folded == "array"))
-                    note("key \"" + key + "\" holds a dictionary and an array");
             }
         }
         out += '#';
@@ -161,8 +147,7 @@ std::string CheckPlistRoundTrip(const std::uint8_t* data, std::size_t size, cons
     auto first = std::make_unique<plist>(input);
     const bool firstError = first->error;
     const std::string firstMessage = first->errorMessage;
-    std::string unwritable;
-    const std::string firstTree = Canonical(*first, &unwritable);
+    const std::string firstTree = Canonical(*first);
     if (firstError && firstMessage != "Not a plist file") return "first load failed: " + firstMessage;
 
     first->savePath = firstSave;
@@ -178,8 +163,7 @@ std::string CheckPlistRoundTrip(const std::uint8_t* data, std::size_t size, cons
     }
     if (second->error) return "second load failed: " + second->errorMessage;
     const std::string secondTree = Canonical(*second);
-    // What the file format has no way to say is not expected back; everything else is.
-    if (secondTree != firstTree && unwritable.empty())
+    if (secondTree != firstTree)
         return "second load differs from the first " + Difference(firstTree, secondTree);
 
     second->savePath = secondSave;

@@ -24,9 +24,7 @@ std::string CheckPlistRoundTrip(const std::uint8_t* data, std::size_t size, cons
 std::string CheckDatabase(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder);
 
 /// A canonical text of a document (headers, entries, types, texts, children) for comparing two loads.
-/// When unwritable is given, it receives the first thing in the document that the file format cannot
-/// express (a type name that is no element name, a dictionary and an array under one key), or stays empty.
-std::string Canonical(const plist& document, std::string* unwritable = nullptr);
+std::string Canonical(const plist& document);
 
 /// A folder of this process's own for the scratch files (removed by the caller when it likes).
 std::filesystem::path ScratchFolder(const char* tag);
