@@ -43,7 +43,8 @@ void IconDownloader::Cancel() {
     if (QNetworkReply* reply = reply_.data()) {
         reply_.clear();
         reply->disconnect(this);
-        reply->abort();
+        // Aborting a reply that already failed makes Qt report its error a second time.
+        if (!reply->isFinished()) reply->abort();
         reply->deleteLater();
     }
     body_.clear();
