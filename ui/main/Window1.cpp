@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -48,6 +49,23 @@ protected:
         const QColor colour = RowTextColour(model->index(index.row(), 2, index.parent()).data().toString(),
                                             model->index(index.row(), 4, index.parent()).data().toString());
         if (colour.isValid()) option->palette.setColor(QPalette::Text, colour);
+    }
+};
+
+// A list box highlights the whole row, not only its columns: the strip right of the last visible column
+// takes the row's selection colour too.
+class FeedList : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QTreeWidget::drawRow(painter, option, index);
+        const int right = header()->length() - header()->offset();
+        if (!selectionModel()->isRowSelected(index.row(), index.parent()) || right >= viewport()->width()) return;
+        const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+        painter->fillRect(QRect(right, option.rect.top(), viewport()->width() - right, option.rect.height()),
+                          option.palette.brush(group, QPalette::Highlight));
     }
 };
 
@@ -142,7 +160,7 @@ QAction* Window1::FileManage() const { return menuBar()->findChild<QAction*>(QSt
 
 void Window1::createList() {
     QWidget* content = centralWidget();
-    ListBox1 = new QTreeWidget(content);
+    ListBox1 = new FeedList(content);
     addControl(ListBox1, "ListBox1");
     ListBox1->setGeometry(14, 48, 521, 206);
     ListBox1->setColumnCount(6);
