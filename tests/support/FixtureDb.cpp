@@ -6,58 +6,51 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace {
 
 std::string MakeTemporaryFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "brindlex-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data()))
+    if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot create a temporary folder from " + pattern);
-    return buffer.data();
+    return pattern;
 }
 
-std::string ReadFile(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read the fixture script " + file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+int KeepFirstValue(void* first, int, char** values, char**) {
+    auto& value = *static_cast<std::optional<std::string>*>(first);
+    if (!value)
+        value = values[0] ? values[0] : "";
+    return 0;
 }
 
-// Opens the file with create allowed (only the fixture may make databases) and no busy wait,
-// so a test that holds a lock sees it immediately.
-sqlite3* Open(const std::string& path) {
+// Runs the SQL through a connection of its own, with create allowed (only the fixture makes databases)
+// and no busy wait, so a lock a test holds shows at once.
+bool Run(const std::string& path, const std::string& sql, std::optional<std::string>* first) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        std::string message = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
-        throw std::runtime_error("cannot open " + path + ": " + message);
-    }
-    return db;
+    char* error = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, sql.c_str(), first ? KeepFirstValue : nullptr, first, &error);
+    if (rc != SQLITE_OK)
+        ADD_FAILURE() << "SQL failed: " << (error ? error : sqlite3_errstr(rc)) << "\n  in: " << sql;
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return rc == SQLITE_OK;
 }
 
 }  // namespace
 
 FixtureDb::FixtureDb(bool loadFixture) : folder_(MakeTemporaryFolder()), path_(folder_ + "/Database3") {
-    sqlite3* db = Open(path_);
-    if (loadFixture) {
-        const std::string script = ReadFile(BRINDLEX_FIXTURE_SQL);
-        char* error = nullptr;
-        if (sqlite3_exec(db, script.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            std::string message = error ? error : "unknown error";
-            sqlite3_free(error);
-            sqlite3_close(db);
-            std::filesystem::remove_all(folder_);
-            throw std::runtime_error("the fixture script failed: " + message);
-        }
+    std::ifstream in(BRINDLEX_FIXTURE_SQL, std::ios::binary);
+    std::ostringstream script;
+    script << in.rdbuf();
+    if (!in || !Run(path_, loadFixture ? script.str() : "", nullptr)) {
+        std::filesystem::remove_all(folder_);
+        throw std::runtime_error("cannot build the fixture from " BRINDLEX_FIXTURE_SQL);
     }
-    sqlite3_close(db);
 }
 
 FixtureDb::~FixtureDb() {
@@ -66,34 +59,11 @@ FixtureDb::~FixtureDb() {
 }
 
 bool FixtureDb::exec(const std::string& sql) {
-    sqlite3* db = Open(path_);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK)
-        ADD_FAILURE() << "SQL failed: " << (error ? error : "unknown error") << "\n  in: " << sql;
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return rc == SQLITE_OK;
+    return Run(path_, sql, nullptr);
 }
 
 std::string FixtureDb::query(const std::string& sql) {
-    sqlite3* db = Open(path_);
-    sqlite3_stmt* stmt = nullptr;
-    std::string result;
-    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW) {
-            if (const auto* text = sqlite3_column_text(stmt, 0))
-                result.assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
-            rc = SQLITE_OK;
-        } else if (rc == SQLITE_DONE) {
-            rc = SQLITE_OK;
-        }
-    }
-    if (rc != SQLITE_OK)
-        ADD_FAILURE() << "query failed: " << sqlite3_errmsg(db) << "\n  in: " << sql;
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return result;
+    std::optional<std::string> first;
+    Run(path_, sql, &first);
+    return first.value_or("");
 }

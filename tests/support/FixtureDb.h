@@ -1,13 +1,12 @@
 #pragma once
-// A fresh syndication database for one test: built from the fixture script in a new temporary folder,
-// which is removed again when the object goes. Plain SQLite, no Qt, so every test program can use it.
+// A fresh syndication database for one test, built from the fixture script in a new temporary folder that
+// goes again with the object. Plain SQLite, no Qt, so every test program can use it.
 
 #include <string>
 
 class FixtureDb {
 public:
-    /// Builds <temporary folder>/Database3 from the fixture script; with loadFixture false the file
-    /// is a valid database without any table.
+    /// Builds <temporary folder>/Database3; with loadFixture false it is a valid database without tables.
     explicit FixtureDb(bool loadFixture = true);
     ~FixtureDb();
     FixtureDb(const FixtureDb&) = delete;

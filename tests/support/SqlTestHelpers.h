@@ -6,26 +6,31 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/SqlConnection.h"
 
-/// Sets the process-wide busy timeout and restores it whatever the test did with it.
-class BusyTimeout {
-public:
-    explicit BusyTimeout(std::chrono::milliseconds timeout) : saved_(SqlConnection::BusyTimeout()) {
-        SqlConnection::SetBusyTimeout(timeout);
-    }
-    ~BusyTimeout() { SqlConnection::SetBusyTimeout(saved_); }
-    BusyTimeout(const BusyTimeout&) = delete;
-    BusyTimeout& operator=(const BusyTimeout&) = delete;
+using namespace std::chrono_literals;
 
-private:
-    std::chrono::milliseconds saved_;
+/// Sets the process-wide busy timeout and restores it whatever the test did with it.
+struct BusyTimeout {
+    explicit BusyTimeout(std::chrono::milliseconds timeout) { SqlConnection::SetBusyTimeout(timeout); }
+    ~BusyTimeout() { SqlConnection::SetBusyTimeout(saved); }
+    const std::chrono::milliseconds saved = SqlConnection::BusyTimeout();
 };
 
-/// A connection to the file, expected to open.
-inline std::unique_ptr<SqlConnection> Connected(const std::string& path) {
+/// A connection to the file, expected to open; with seen, every statement text the engine runs lands there.
+inline std::unique_ptr<SqlConnection> Connected(const std::string& path, std::vector<std::string>* seen = nullptr) {
     auto db = std::make_unique<SqlConnection>(path);
+    if (seen)   // set before connecting, as a caller may
+        db->SetTrace([seen](const std::string& sql) { seen->push_back(sql); });
     EXPECT_TRUE(db->Connect()) << db->ErrorMessage();
     return db;
+}
+
+/// Whether the browser could write right now: false while any connection still holds a lock on the file.
+inline bool BrowserCanWrite(const std::string& path) {
+    BusyTimeout brief(50ms);
+    SqlConnection browser(path);
+    return browser.Connect() && browser.Execute("UPDATE Sources SET lastCheck=lastCheck+1");
 }
