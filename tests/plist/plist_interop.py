@@ -4,7 +4,8 @@
   plist_interop.py write PATH   writes the shared document with plistlib
   plist_interop.py check PATH   loads PATH with plistlib and compares it with the shared document
 
-The C++ half (tests/plist/plist_interop_test.cpp) builds and checks the same values; keep both in step.
+The C++ half (tests/plist/plist_interop_test.cpp, with BuildSharedDocument in plist_testfiles.h) builds and
+checks the same values; keep both in step.
 Exits non-zero on any mismatch or when plistlib cannot read the file.
 """
 
@@ -16,25 +17,18 @@ BLOB = bytes(range(100))
 
 DOCUMENT = {
     "Tom & Jerry <1>": "a & b < c > d",
-    "path": "/Users/me/R&D/Syndication/Database3",
-    "unicode": "Z\u00fcrich \u2013 \u6771\u4eac \u2713 \U0001F600",
-    "Gr\u00f6\u00dfe": "\u00df",
+    "entities": "&amp; &#38; &lt;",
+    "Gr\u00f6\u00dfe": "Z\u00fcrich \u2013 \u6771\u4eac \u2713 \U0001F600",
     "multi": "line one\nline two\n\tindented",
     "empty": "",
-    "count": 30,
     "min": -2147483648,
     "max": 2147483647,
     "on": True,
     "off": False,
     "when": datetime.datetime(2004, 3, 5, 9, 7, 3),
     "blob": BLOB,
-    "nested": {
-        "inner": {"deep": "yes & no"},
-        "list": ["a", 1, True, {"k": "v"}, [], {}],
-        "empty dict": {},
-        "empty array": [],
-    },
-    "array": ["x", 5, False, ["nested", 2], {"name": "d"}],
+    "nested": {"inner": {"deep": "yes & no"}, "empty dict": {}, "empty array": []},
+    "array": ["x", 5, False, ["nested", 2], {"name": "d"}, [], {}],
 }
 
 # Only in the Python-written file: the store keeps doubles under its own element name, which plistlib rejects,
@@ -72,7 +66,8 @@ def main(argv):
     command, path = argv[1], argv[2]
     if command == "write":
         with open(path, "wb") as f:
-            plistlib.dump({**DOCUMENT, **PYTHON_ONLY}, f, fmt=plistlib.FMT_XML)
+            # In DOCUMENT's order, so the store can compare its enumeration order too.
+            plistlib.dump({**DOCUMENT, **PYTHON_ONLY}, f, fmt=plistlib.FMT_XML, sort_keys=False)
         return 0
     try:
         with open(path, "rb") as f:

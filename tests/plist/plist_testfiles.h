@@ -1,54 +1,66 @@
 #pragma once
-// A private temporary folder per test, and whole-file reads and writes.
+// What several test files share: the tree as one text, and the document the interoperability test exchanges.
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "plist/plist.h"
 
 namespace plisttest {
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "brindlex-plist-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
+// Entries in enumeration order as key:type=text; children in brackets, every child under a key.
+inline std::string Dump(const plistDict& node) {
+    std::string out = node.isArray ? "[" : "{";
+    for (std::int32_t i = 0; i < node.count(); ++i) {
+        const std::string& key = node.types.Key(i);
+        const std::string& type = node.types.ValueAt(i);
+        out += key + ":" + type;
+        if (type == "dict" || type == "array") {
+            for (std::size_t c = 1; c < node.childrenNames.size(); ++c)
+                if (node.childrenNames[c] == key) out += Dump(*node.children[c]);
+        } else if (const std::string* text = node.values.Find(key)) {
+            out += "=" + *text;
+        } else {
+            out += "(no text)";
+        }
+        out += ";";
     }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline void WriteFile(const std::filesystem::path& p, const std::string& content) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << content;
+    return out + (node.isArray ? "]" : "}");
 }
 
-inline std::string ReadFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+inline const std::string kBlob =
+    "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+P0BBQkNERUZHSElKS0xN"
+    "Tk9QUVJTVFVWV1hZWltcXV5fYGFiYw==";
+
+// Mirrors DOCUMENT in tests/plist/plist_interop.py, in the same order.
+inline void BuildSharedDocument(plistDict& r) {
+    r.SetString("Tom & Jerry <1>", "a & b < c > d");
+    r.SetString("entities", "&amp; &#38; &lt;");
+    r.SetString("Gr\u00f6\u00dfe", "Z\u00fcrich \u2013 \u6771\u4eac \u2713 \U0001F600");
+    r.SetString("multi", "line one\nline two\n\tindented");
+    r.SetString("empty", "");
+    r.SetInteger("min", -2147483648.0);
+    r.SetInteger("max", 2147483647);
+    r.SetBoolean("on", true);
+    r.SetBoolean("off", false);
+    r.SetDate("when", plistDate(2004, 3, 5, 9, 7, 3));
+    r.SetData("blob", kBlob);
+    r.AddChild("nested");
+    r.child("nested")->AddChild("inner");
+    r.child("nested")->child("inner")->SetString("deep", "yes & no");
+    r.child("nested")->AddChild("empty dict");
+    r.child("nested")->AddArray("empty array");
+    r.AddArray("array");
+    plistDict& array = *r.child("array");
+    array.AppendString("x");
+    array.AppendInteger(5);
+    array.AppendBoolean(false);
+    array.AppendArray();
+    array.index(3)->AppendString("nested");
+    array.index(3)->AppendInteger(2);
+    array.AppendDict();
+    array.index(4)->SetString("name", "d");
+    array.AppendArray();
+    array.AppendDict();
 }
-
-inline const std::string kHeader =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n"
-    "<dict>\n";
-
-inline const std::string kFooter = "</dict>\n</plist>\n";
 
 }  // namespace plisttest

@@ -10,10 +10,12 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
+using Lines = std::vector<std::string>;
+
+Lines Read(const std::string& text) {
     std::istringstream in(text);
     plistLineReader reader(in);
-    std::vector<std::string> lines;
+    Lines lines;
     std::string line;
     while (!reader.AtEnd()) {
         EXPECT_TRUE(reader.ReadLine(line));
@@ -24,29 +26,16 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST(plistLineReader, SplitsAtEveryKindOfLineEnd) {
-    struct Case { const char* what; std::string text; std::vector<std::string> lines; };
-    const Case cases[] = {
-        {"LF", "a\nb\n", {"a", "b"}},
-        {"CR LF", "a\r\nb\r\n", {"a", "b"}},
-        {"CR", "a\rb\r", {"a", "b"}},
-        {"mixed", "a\r\n\nb\rc", {"a", "", "b", "c"}},
-        {"LF CR is two ends", "a\n\rb", {"a", "", "b"}},
-        {"no final end", "only", {"only"}},
-        {"empty", "", {}},
-        {"blank lines", "\n\n", {"", ""}},
-        {"tabs kept", "\t\tx\t\n", {"\t\tx\t"}},
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\nb\n", {"a", "b"}},       {"a\r\nb\r\n", {"a", "b"}},          {"a\rb\r", {"a", "b"}},
+        {"a\r\n\nb\rc", {"a", "", "b", "c"}},                              {"a\n\rb", {"a", "", "b"}},
+        {"only", {"only"}},           {"", {}},                            {"\n\n", {"", ""}},
+        {"\t\tx\t\n", {"\t\tx\t"}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(Lines(c.text), c.lines);
-    }
-}
-
-TEST(plistLineReader, CrLfSplitAcrossChunks) {
-    for (std::size_t first : {65535u, 65536u, 65534u, 131071u}) {
-        SCOPED_TRACE(first);
+    for (const auto& [text, lines] : cases) EXPECT_EQ(Read(text), lines) << testing::PrintToString(text);
+    for (std::size_t first : {65534u, 65535u, 65536u, 131071u}) {  // CR LF split across chunks
         const std::string a(first, 'x');
-        EXPECT_EQ(Lines(a + "\r\nnext\r\n"), (std::vector<std::string>{a, "next"}));
+        EXPECT_EQ(Read(a + "\r\nnext\r\n"), (Lines{a, "next"})) << first;
     }
 }
 
