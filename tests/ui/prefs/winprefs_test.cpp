@@ -16,14 +16,11 @@
 #include "platform/DockTile.h"
 #include "tests/support/FixtureDb.h"
 #include "tests/support/gui/GuiTest.h"
-#include "ui/main/UnreadBadge.h"
 #include "ui/main/Window1.h"
 #include "ui/prefs/UpDownArrows.h"
 #include "ui/prefs/winPrefs.h"
 
 namespace {
-
-const QString kReady = QStringLiteral("Ready.  Click Update to check.");
 
 QString PrefsPath() { return QString::fromStdString(app().preferencesFile.string()); }
 
@@ -31,17 +28,11 @@ void WritePrefs(const QString& dbPath, int interval, bool autoRefresh, const QSt
     std::filesystem::create_directories(app().preferencesFile.parent_path());
     QFile f(PrefsPath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QString text = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
-        "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-        "<plist version=\"1.0\">\n<dict>\n");
-    text += QStringLiteral("\t<key>DatabaseFileName</key>\n\t<string>%1</string>\n").arg(dbPath);
-    text += QStringLiteral("\t<key>UpdateInterval</key>\n\t<integer>%1</integer>\n").arg(interval);
-    text += QStringLiteral("\t<key>AutoRefresh</key>\n\t<%1/>\n").arg(autoRefresh ? "true" : "false");
-    text += extra;
-    text += QStringLiteral("</dict>\n</plist>\n");
-    f.write(text.toUtf8());
+    // One element a line, as the property-list reader expects.
+    f.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+                           "<key>DatabaseFileName</key>\n<string>%1</string>\n<key>UpdateInterval</key>\n"
+                           "<integer>%2</integer>\n<key>AutoRefresh</key>\n<%3/>\n%4</dict>\n</plist>\n")
+                .arg(dbPath).arg(interval).arg(QLatin1String(autoRefresh ? "true" : "false"), extra).toUtf8());
 }
 
 QString FileText() {
@@ -60,116 +51,60 @@ void ClickArrow(UpDownArrows* arrows, bool up) {
 
 class WinPrefsTest : public GuiTest {
 protected:
-    ~WinPrefsTest() override {
-        if (winPrefs* p = winPrefs::instance(false)) delete p;
+    ~WinPrefsTest() override { delete winPrefs::instance(false); }
+    static QString Path(FixtureDb& db) { return QString::fromStdString(db.path()); }
+    /// The main window on db, manual mode, with the preferences file naming db; then "Preferences".
+    static std::pair<Window1*, winPrefs*> OpenBoth(FixtureDb& db) {
+        WritePrefs(Path(db), 10, false);
+        Window1* w = OpenMainWindow(db);
+        w->bbPrefs->click();
+        return {w, winPrefs::instance(false)};
     }
-    Window1* OpenMain(FixtureDb& db, bool autoRefresh) {
-        Window1* w = OpenMainWindow(db, autoRefresh, 10);
-        return w;
-    }
-    QString dbPath(FixtureDb& db) { return QString::fromStdString(db.path()); }
 };
 
 }  // namespace
 
 TEST_F(WinPrefsTest, NineControlsStandWhereTheyShould) {
     winPrefs* p = winPrefs::instance();
-    ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
     EXPECT_EQ(p->size(), QSize(424, 183));
     EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
-    EXPECT_TRUE(p->windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_TRUE(p->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(p->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(p->isVisible());
-    EXPECT_TRUE(p->isWindow());
-
-    struct Control { QWidget* widget; const char* name; const char* kind; QRect geometry; int pixels; };
-    const Control controls[] = {
-        {p->efLibFilePath, "efLibFilePath", "QPlainTextEdit", {20, 37, 349, 45}, 12},
-        {p->PushButton1, "PushButton1", "QPushButton", {381, 38, 23, 20}, 12},
-        {p->StaticText1, "StaticText1", "QLabel", {20, 14, 327, 20}, 11},
-        {p->cbUpdate, "cbUpdate", "QCheckBox", {20, 94, 100, 20}, 11},
-        {p->UpDownArrows1, "UpDownArrows1", "UpDownArrows", {233, 94, 9, 20}, 11},
-        {p->efInterval, "efInterval", "QLineEdit", {182, 94, 39, 20}, 11},
-        {p->StaticText2, "StaticText2", "QLabel", {133, 94, 51, 20}, 11},
-        {p->pbCancel, "pbCancel", "QPushButton", {232, 143, 80, 20}, 11},
-        {p->pbSave, "pbSave", "QPushButton", {324, 143, 80, 20}, 11},
-    };
-    QList<QWidget*> children;
-    for (QObject* o : p->children())
-        if (auto* wgt = qobject_cast<QWidget*>(o)) children << wgt;
-    ASSERT_GE(children.size(), 9);
-    for (int i = 0; i < 9; ++i) {
-        const Control& c = controls[i];
-        SCOPED_TRACE(c.name);
-        ASSERT_NE(c.widget, nullptr);
-        EXPECT_EQ(children[i], c.widget) << "creation order";
-        EXPECT_EQ(c.widget->objectName(), QString::fromLatin1(c.name));
-        EXPECT_STREQ(c.widget->metaObject()->className(), c.kind);
-        EXPECT_EQ(c.widget->geometry(), c.geometry);
-        EXPECT_EQ(c.widget->font().pixelSize(), c.pixels);
-        EXPECT_TRUE(c.widget->isVisible());
-    }
-    EXPECT_EQ(p->StaticText1->text(), QStringLiteral("Select Safari Syndication database:"));
-    EXPECT_EQ(p->StaticText2->text(), QStringLiteral("Interval"));
-    EXPECT_EQ(p->cbUpdate->text(), QStringLiteral("Auto-Update"));
-    EXPECT_EQ(p->pbCancel->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(p->pbSave->text(), QStringLiteral("Save"));
-    EXPECT_TRUE(p->PushButton1->text().isEmpty());
-    EXPECT_TRUE(p->efLibFilePath->isReadOnly());
-    EXPECT_TRUE(p->efInterval->isReadOnly());
+    EXPECT_EQ(p->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+              Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    QStringList controls;   // in creation order
+    for (QWidget* c : p->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        controls << QStringLiteral("%1 %2 %3,%4 %5x%6 %7px").arg(c->objectName(), c->metaObject()->className())
+                        .arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height()).arg(c->font().pixelSize());
+    EXPECT_EQ(controls.mid(0, 9),
+              (QStringList{"efLibFilePath QPlainTextEdit 20,37 349x45 12px", "PushButton1 QPushButton 381,38 23x20 12px",
+                           "StaticText1 QLabel 20,14 327x20 11px", "cbUpdate QCheckBox 20,94 100x20 11px",
+                           "UpDownArrows1 UpDownArrows 233,94 9x20 11px", "efInterval QLineEdit 182,94 39x20 11px",
+                           "StaticText2 QLabel 133,94 51x20 11px", "pbCancel QPushButton 232,143 80x20 11px",
+                           "pbSave QPushButton 324,143 80x20 11px"}));
+    EXPECT_EQ((QStringList{p->StaticText1->text(), p->StaticText2->text(), p->cbUpdate->text(), p->pbCancel->text(),
+                           p->pbSave->text(), p->PushButton1->text()}),
+              (QStringList{"Select Safari Syndication database:", "Interval", "Auto-Update", "Cancel", "Save", ""}));
+    EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
     for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
-    // Every caption fits its box at these sizes.
-    for (QWidget* wgt : {static_cast<QWidget*>(p->StaticText1), static_cast<QWidget*>(p->StaticText2),
-                         static_cast<QWidget*>(p->cbUpdate), static_cast<QWidget*>(p->pbCancel)})
-        EXPECT_LE(wgt->sizeHint().width(), wgt->width() + 4) << wgt->objectName().toStdString();
+    for (QWidget* wgt : QList<QWidget*>{p->StaticText1, p->StaticText2, p->cbUpdate, p->pbCancel})
+        EXPECT_LE(wgt->sizeHint().width(), wgt->width() + 4) << wgt->objectName().toStdString() << " is cut off";
 }
 
-TEST_F(WinPrefsTest, FirstOpeningCreatesTheFileAndShowsItsValues) {
-    ASSERT_FALSE(QFileInfo::exists(PrefsPath()));
-    winPrefs* p = winPrefs::instance();
-    EXPECT_TRUE(QFileInfo::exists(PrefsPath()));
-    EXPECT_EQ(p->efLibFilePath->toPlainText(), app().DefaultDatabasePath());
-    EXPECT_FALSE(p->cbUpdate->isChecked());
-    EXPECT_EQ(p->efInterval->text(), QStringLiteral("0"));
-    EXPECT_TRUE(app().prefsVisible);
-}
-
-TEST_F(WinPrefsTest, OpeningReloadsFromTheFileDiscardingUnsavedValues) {
-    WritePrefs(QStringLiteral("/data/feeds.db"), 25, true);
-    app().dbFileName = QStringLiteral("/somewhere/else");
+TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
+    WritePrefs(QStringLiteral("/data/feeds.db"), 1, true);
+    app().dbFileName = QStringLiteral("/somewhere/else");   // unsaved values are discarded
     app().UpdateInterval = 3;
-    app().AutoRefresh = false;
     winPrefs* p = winPrefs::instance();
     EXPECT_EQ(p->efLibFilePath->toPlainText(), QStringLiteral("/data/feeds.db"));
     EXPECT_TRUE(p->cbUpdate->isChecked());
-    EXPECT_EQ(p->efInterval->text(), QStringLiteral("25"));
     EXPECT_EQ(app().dbFileName, QStringLiteral("/data/feeds.db"));
-    EXPECT_EQ(app().UpdateInterval, 25);
-    EXPECT_TRUE(app().AutoRefresh);
-}
-
-TEST_F(WinPrefsTest, ArrowsStepByOnePast0ToMinus1AndSaveStoresIt) {
-    WritePrefs(QStringLiteral("/data/feeds.db"), 1, false);
-    winPrefs* p = winPrefs::instance();
-    QStringList seen;
-    for (bool up : {false, false, true, true, true, false}) {
+    QStringList seen{p->efInterval->text()};
+    for (bool up : {false, false, true, true, true, false, false, false}) {
         ClickArrow(p->UpDownArrows1, up);
         seen << p->efInterval->text();
     }
-    EXPECT_EQ(seen, (QStringList{"0", "-1", "0", "1", "2", "1"}));
-    ClickArrow(p->UpDownArrows1, false);
-    ClickArrow(p->UpDownArrows1, false);
-    ASSERT_EQ(p->efInterval->text(), QStringLiteral("-1"));
-    p->pbSave->click();
-    app().UpdateInterval = 99;
-    app().GetPrefs();
-    EXPECT_EQ(app().UpdateInterval, -1);
-}
-
-TEST_F(WinPrefsTest, ArrowsReadTextThatIsNoNumberAs0) {
-    winPrefs* p = winPrefs::instance();
+    EXPECT_EQ(seen, (QStringList{"1", "0", "-1", "0", "1", "2", "1", "0", "-1"}));
+    // Text that is no number reads as 0; a step past the int range is not taken.
     struct Case { const char* text; bool up; const char* expect; };
     for (const Case& c : {Case{"abc", true, "1"}, Case{"", false, "-1"}, Case{"12x", true, "13"},
                           Case{"2147483647", true, "2147483647"}, Case{"-2147483648", false, "-2147483648"}}) {
@@ -180,68 +115,47 @@ TEST_F(WinPrefsTest, ArrowsReadTextThatIsNoNumberAs0) {
 }
 
 TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceAndCancelKeepsItUntilTheNextOpening) {
-    FixtureDb saved;
-    FixtureDb chosen;
+    FixtureDb saved, chosen;
     ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
-    WritePrefs(dbPath(saved), 10, false);
-    Window1* w = OpenMain(saved, false);
-    ASSERT_GT(w->ListCount(), 1);
-
-    w->bbPrefs->click();
-    winPrefs* p = winPrefs::instance(false);
+    auto [w, p] = OpenBoth(saved);
     ASSERT_NE(p, nullptr);
-    seams.fileChoice = dbPath(chosen);
+    p->efLibFilePath->setPlainText(QStringLiteral("stale text"));
+    p->PushButton1->click();   // the chooser cancelled: the current path stays
+    EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(saved));
+    seams.fileChoice = Path(chosen);
     p->PushButton1->click();
-    EXPECT_EQ(seams.fileDialogTitles, QStringList{"Select your Safari syndication database file"});
-    EXPECT_EQ(seams.fileDialogFolders, QStringList{QFileInfo(app().DefaultDatabasePath()).absolutePath()});
-    EXPECT_EQ(app().dbFileName, dbPath(chosen));
-    EXPECT_EQ(p->efLibFilePath->toPlainText(), dbPath(chosen));
+    EXPECT_EQ(seams.fileDialogTitles.value(1), QStringLiteral("Select your Safari syndication database file"));
+    EXPECT_EQ(seams.fileDialogFolders.value(1), QFileInfo(app().DefaultDatabasePath()).absolutePath());
+    EXPECT_EQ(app().dbFileName, Path(chosen));
+    EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(chosen));
 
     p->pbCancel->click();
     EXPECT_EQ(winPrefs::instance(false), nullptr);
     EXPECT_FALSE(app().prefsVisible);
-    EXPECT_TRUE(FileText().contains(dbPath(saved))) << "Cancel writes nothing";
-
+    EXPECT_TRUE(FileText().contains(Path(saved))) << "Cancel writes nothing";
     w->bbUpdate_Action();   // the next refresh reads the chosen file
     ASSERT_EQ(w->ListCount(), 1);
     EXPECT_EQ(w->Cell(0, 3), QStringLiteral("7"));
 
     w->bbPrefs->click();   // reopening shows the saved path again, and it is used from then on
-    p = winPrefs::instance(false);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->efLibFilePath->toPlainText(), dbPath(saved));
-    EXPECT_EQ(app().dbFileName, dbPath(saved));
+    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(saved));
+    EXPECT_EQ(app().dbFileName, Path(saved));
 }
 
-TEST_F(WinPrefsTest, CancelledChooserKeepsTheCurrentPath) {
-    WritePrefs(QStringLiteral("/data/feeds.db"), 10, true);
-    winPrefs* p = winPrefs::instance();
-    p->efLibFilePath->setPlainText(QStringLiteral("stale text"));
-    seams.fileChoice.reset();
-    p->PushButton1_Action();
-    EXPECT_EQ(app().dbFileName, QStringLiteral("/data/feeds.db"));
-    EXPECT_EQ(p->efLibFilePath->toPlainText(), QStringLiteral("/data/feeds.db"));
-}
-
-TEST_F(WinPrefsTest, SaveWritesTheThreeKeysAndKeepsOthers) {
-    WritePrefs(QStringLiteral("/old/Database3"), 10, false,
-               QStringLiteral("\t<key>WindowColour</key>\n\t<string>brindle</string>\n"));
+TEST_F(WinPrefsTest, SaveWritesTheThreeKeysAndKeepsOthersWithTheMainWindowClosed) {
+    WritePrefs(QStringLiteral("/old/Database3"), 10, false, QStringLiteral("<key>WindowColour</key>\n<string>brindle</string>\n"));
     winPrefs* p = winPrefs::instance();
     seams.fileChoice = QStringLiteral("/new/place/Database3");
     p->PushButton1_Action();
     p->cbUpdate->setChecked(true);
     ClickArrow(p->UpDownArrows1, true);
     p->pbSave->click();
-
     EXPECT_EQ(winPrefs::instance(false), nullptr);
     EXPECT_FALSE(app().prefsVisible);
-    const QString text = FileText();
-    EXPECT_TRUE(text.contains(QStringLiteral("<key>WindowColour</key>"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("<string>brindle</string>")));
-    app().dbFileName.clear();
-    app().UpdateInterval = 0;
-    app().AutoRefresh = false;
-    app().GetPrefs();
+    EXPECT_EQ(Window1::instance(false), nullptr) << "Save does not bring a closed main window back";
+    EXPECT_TRUE(FileText().contains(QStringLiteral("<key>WindowColour</key>"))) << FileText().toStdString();
+    app().GetPrefs();   // the old file would give back the old values
     EXPECT_EQ(app().dbFileName, QStringLiteral("/new/place/Database3"));
     EXPECT_EQ(app().UpdateInterval, 11);
     EXPECT_TRUE(app().AutoRefresh);
@@ -249,66 +163,40 @@ TEST_F(WinPrefsTest, SaveWritesTheThreeKeysAndKeepsOthers) {
 
 TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
     FixtureDb db;
-    WritePrefs(dbPath(db), 10, false);
-    Window1* w = OpenMain(db, false);
-    ASSERT_FALSE(w->Timer1->isActive());
-    ASSERT_TRUE(w->Timer2->isActive());
-    app().Counter = 4;
-
-    // Manual to automatic, interval 30.
-    w->bbPrefs->click();
-    winPrefs* p = winPrefs::instance(false);
+    auto [w, p] = OpenBoth(db);
     ASSERT_NE(p, nullptr);
+    app().Counter = 4;
     p->cbUpdate->setChecked(true);
     p->efInterval->setText(QStringLiteral("30"));
     p->pbSave->click();
-    EXPECT_TRUE(w->Timer1->isActive());
-    EXPECT_EQ(w->Timer1->interval(), 1000);
-    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_TRUE(w->Timer1->isActive() && w->Timer1->interval() == 1000 && !w->Timer2->isActive());
     EXPECT_EQ(w->stCounter->text(), QStringLiteral("Next check in 30 seconds..."));
     EXPECT_EQ(app().Counter, 4) << "the countdown goes on from where it was";
-    EXPECT_EQ(app().UpdateInterval, 30);
 
-    // A tick draws the badge; back to manual mode takes it away again.
-    w->Timer1_Action();
+    w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
     ASSERT_FALSE(app().dock().CurrentPicture().isNull());
     w->bbPrefs->click();
-    p = winPrefs::instance(false);
-    ASSERT_NE(p, nullptr);
+    ASSERT_NE(p = winPrefs::instance(false), nullptr);
     p->cbUpdate->setChecked(false);
     p->pbSave->click();
-    EXPECT_FALSE(w->Timer1->isActive());
-    EXPECT_TRUE(w->Timer2->isActive());
-    EXPECT_EQ(w->Timer2->interval(), 1000);
-    EXPECT_EQ(w->stCounter->text(), kReady);
+    EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
+    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
     EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
-    EXPECT_FALSE(app().AutoRefresh);
 }
 
-TEST_F(WinPrefsTest, SaveWithTheMainWindowClosedStillSaves) {
-    WritePrefs(QStringLiteral("/data/feeds.db"), 10, false);
-    CloseMainWindow();
-    winPrefs* p = winPrefs::instance();
-    p->cbUpdate->setChecked(true);
-    p->pbSave->click();
-    EXPECT_EQ(Window1::instance(false), nullptr) << "Save does not bring a closed main window back";
-    app().AutoRefresh = false;
-    app().GetPrefs();
-    EXPECT_TRUE(app().AutoRefresh);
-}
-
-TEST_F(WinPrefsTest, ClosedWithItsCloseButtonTheNextPressOpensItAgain) {
+TEST_F(WinPrefsTest, PreferencesPressedTwiceClosesAndAnyWayOfClosingLetsTheNextPressOpen) {
     FixtureDb db;
-    WritePrefs(dbPath(db), 10, false);
-    Window1* w = OpenMain(db, false);
-    w->bbPrefs->click();
-    winPrefs* p = winPrefs::instance(false);
+    auto [w, p] = OpenBoth(db);
     ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->isVisible() && app().prefsVisible);
+    w->bbPrefs->click();
+    EXPECT_EQ(winPrefs::instance(false), nullptr);
+    EXPECT_FALSE(app().prefsVisible);
+    w->bbPrefs->click();
+    ASSERT_NE(p = winPrefs::instance(false), nullptr);
     p->close();   // the title bar's close button
     EXPECT_FALSE(app().prefsVisible);
-    EXPECT_EQ(winPrefs::instance(false), nullptr);
     w->bbPrefs->click();
     ASSERT_NE(winPrefs::instance(false), nullptr) << "one press shows the window";
-    EXPECT_TRUE(winPrefs::instance(false)->isVisible());
-    EXPECT_TRUE(app().prefsVisible);
+    EXPECT_TRUE(winPrefs::instance(false)->isVisible() && app().prefsVisible);
 }
