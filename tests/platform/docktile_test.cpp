@@ -40,8 +40,7 @@ TEST(DockTile, DrawPutsTheBadgeOverTheIconAndRestorePutsThePlainIconBack) {
     const QImage shown = tile.CurrentPicture(), plain = IconImage(DockTile::ApplicationIcon(), 128);
     ASSERT_EQ(shown.size(), QSize(128, 128));
     EXPECT_EQ(shown.pixel(50, 43), qRgb(255, 0, 0));            // the disc
-    EXPECT_EQ(shown.pixel(110, 20), plain.pixel(110, 20));      // the icon where the badge is clear
-    EXPECT_EQ(shown.pixel(64, 120), plain.pixel(64, 120));
+    EXPECT_EQ(shown.pixel(64, 120), plain.pixel(64, 120));      // the icon where the badge is clear
     EXPECT_EQ(IconImage(QApplication::windowIcon(), 128), shown);   // the Dock icon on macOS
     EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128), shown);
     EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX: 5 unread"));
@@ -53,28 +52,25 @@ TEST(DockTile, DrawPutsTheBadgeOverTheIconAndRestorePutsThePlainIconBack) {
     EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX"));
 }
 
-TEST(DockTile, TrayMenuOffersManageAndQuit) {
+TEST(DockTile, TrayMenuOffersManageAndQuitAndAClickOnTheIconManages) {
     DockTile tile(nullptr, true);
     ASSERT_NE(tile.TrayMenu(), nullptr);
-    QStringList texts;
-    for (QAction* a : tile.TrayMenu()->actions()) texts << a->text();
-    EXPECT_EQ(texts, (QStringList{"Manage", "Quit"}));
-    int manage = 0, quit = 0;
-    QObject::connect(&tile, &DockTile::manageRequested, [&] { ++manage; });
-    QObject::connect(&tile, &DockTile::quitRequested, [&] { ++quit; });
-    tile.TrayMenu()->actions().at(0)->trigger();
+    QStringList texts, heard;
+    QObject::connect(&tile, &DockTile::manageRequested, [&] { heard << "manage"; });
+    QObject::connect(&tile, &DockTile::quitRequested, [&] { heard << "quit"; });
+    for (QAction* a : tile.TrayMenu()->actions()) {
+        texts << a->text();
+        a->trigger();
+    }
     emit tile.TrayIcon()->activated(QSystemTrayIcon::Trigger);   // a click on the icon itself
     emit tile.TrayIcon()->activated(QSystemTrayIcon::Context);   // the menu opening: nothing more
-    EXPECT_EQ(manage, 2);
-    EXPECT_EQ(quit, 0);
-    tile.TrayMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(quit, 1);
+    EXPECT_EQ(texts, (QStringList{"Manage", "Quit"}));
+    EXPECT_EQ(heard, (QStringList{"manage", "quit", "manage"}));
 }
 
 TEST(DockTile, WithoutATrayOnlyTheDockCanBringTheWindowBack) {
     DockTile tile(nullptr, false);
-    EXPECT_EQ(tile.TrayIcon(), nullptr);
-    EXPECT_EQ(tile.TrayMenu(), nullptr);
+    EXPECT_TRUE(tile.TrayIcon() == nullptr && tile.TrayMenu() == nullptr);
 #ifndef Q_OS_MACOS   // where the Dock does it, both can
     EXPECT_FALSE(tile.CanBringWindowBack());
     EXPECT_TRUE(DockTile(nullptr, true).CanBringWindowBack());

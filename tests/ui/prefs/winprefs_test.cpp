@@ -1,7 +1,6 @@
 // The preferences window: its controls, opening from the file, the file chooser, the arrows, Cancel and
 // Save with its switch of the main window's mode.
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,12 +8,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <filesystem>
 #include <gtest/gtest.h>
 
-#include "app/App.h"
 #include "platform/DockTile.h"
-#include "tests/support/FixtureDb.h"
 #include "tests/support/gui/GuiTest.h"
 #include "ui/main/Window1.h"
 #include "ui/prefs/UpDownArrows.h"
@@ -22,22 +18,12 @@
 
 namespace {
 
-QString PrefsPath() { return QString::fromStdString(app().preferencesFile.string()); }
-
-void WritePrefs(const QString& dbPath, int interval, bool autoRefresh, const QString& extra = QString()) {
-    std::filesystem::create_directories(app().preferencesFile.parent_path());
-    QFile f(PrefsPath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    // One element a line, as the property-list reader expects.
-    f.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-                           "<key>DatabaseFileName</key>\n<string>%1</string>\n<key>UpdateInterval</key>\n"
-                           "<integer>%2</integer>\n<key>AutoRefresh</key>\n<%3/>\n%4</dict>\n</plist>\n")
-                .arg(dbPath).arg(interval).arg(QLatin1String(autoRefresh ? "true" : "false"), extra).toUtf8());
-}
-
-QString FileText() {
-    QFile f(PrefsPath());
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+/// The preferences file as Save writes it, with the App fields at these values.
+void WritePrefs(const QString& dbPath, int interval, bool autoRefresh) {
+    app().dbFileName = dbPath;
+    app().UpdateInterval = interval;
+    app().AutoRefresh = autoRefresh;
+    app().SetPrefs();
 }
 
 /// A click on the upper (up) or lower (down) arrow, as the mouse gives it.
@@ -58,6 +44,7 @@ protected:
         WritePrefs(Path(db), 10, false);
         Window1* w = OpenMainWindow(db);
         w->bbPrefs->click();
+        EXPECT_NE(winPrefs::instance(false), nullptr);
         return {w, winPrefs::instance(false)};
     }
 };
@@ -114,11 +101,10 @@ TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
     }
 }
 
-TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceAndCancelKeepsItUntilTheNextOpening) {
+TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpeningAndEachPressToggles) {
     FixtureDb saved, chosen;
     ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
     auto [w, p] = OpenBoth(saved);
-    ASSERT_NE(p, nullptr);
     p->efLibFilePath->setPlainText(QStringLiteral("stale text"));
     p->PushButton1->click();   // the chooser cancelled: the current path stays
     EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(saved));
@@ -130,32 +116,42 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceAndCancelKeepsItUntilTheNextOpen
     EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(chosen));
 
     p->pbCancel->click();
-    EXPECT_EQ(winPrefs::instance(false), nullptr);
-    EXPECT_FALSE(app().prefsVisible);
-    EXPECT_TRUE(FileText().contains(Path(saved))) << "Cancel writes nothing";
+    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Cancel closes it";
     w->bbUpdate_Action();   // the next refresh reads the chosen file
     ASSERT_EQ(w->ListCount(), 1);
     EXPECT_EQ(w->Cell(0, 3), QStringLiteral("7"));
 
-    w->bbPrefs->click();   // reopening shows the saved path again, and it is used from then on
+    w->bbPrefs->click();   // Cancel wrote nothing: reopening shows the saved path, used from then on
     ASSERT_NE(p = winPrefs::instance(false), nullptr);
     EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(saved));
     EXPECT_EQ(app().dbFileName, Path(saved));
+
+    w->bbPrefs->click();   // pressed again: closes it
+    EXPECT_EQ(winPrefs::instance(false), nullptr);
+    EXPECT_FALSE(app().prefsVisible);
+    w->bbPrefs->click();
+    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    p->close();   // the title bar's close button
+    EXPECT_FALSE(app().prefsVisible);
+    w->bbPrefs->click();
+    ASSERT_NE(p = winPrefs::instance(false), nullptr) << "one press shows the window";
+    EXPECT_TRUE(p->isVisible() && app().prefsVisible);
 }
 
 TEST_F(WinPrefsTest, SaveWritesTheThreeKeysAndKeepsOthersWithTheMainWindowClosed) {
-    WritePrefs(QStringLiteral("/old/Database3"), 10, false, QStringLiteral("<key>WindowColour</key>\n<string>brindle</string>\n"));
+    WritePrefs(QStringLiteral("/old/Database3"), 10, false);
+    app().prefs->root->SetString("WindowColour", "brindle");
+    app().prefs->Save();
     winPrefs* p = winPrefs::instance();
     seams.fileChoice = QStringLiteral("/new/place/Database3");
     p->PushButton1_Action();
     p->cbUpdate->setChecked(true);
     ClickArrow(p->UpDownArrows1, true);
     p->pbSave->click();
-    EXPECT_EQ(winPrefs::instance(false), nullptr);
-    EXPECT_FALSE(app().prefsVisible);
+    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Save closes it";
     EXPECT_EQ(Window1::instance(false), nullptr) << "Save does not bring a closed main window back";
-    EXPECT_TRUE(FileText().contains(QStringLiteral("<key>WindowColour</key>"))) << FileText().toStdString();
     app().GetPrefs();   // the old file would give back the old values
+    EXPECT_EQ(app().prefs->root->GetString("WindowColour"), "brindle");
     EXPECT_EQ(app().dbFileName, QStringLiteral("/new/place/Database3"));
     EXPECT_EQ(app().UpdateInterval, 11);
     EXPECT_TRUE(app().AutoRefresh);
@@ -164,7 +160,6 @@ TEST_F(WinPrefsTest, SaveWritesTheThreeKeysAndKeepsOthersWithTheMainWindowClosed
 TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
     FixtureDb db;
     auto [w, p] = OpenBoth(db);
-    ASSERT_NE(p, nullptr);
     app().Counter = 4;
     p->cbUpdate->setChecked(true);
     p->efInterval->setText(QStringLiteral("30"));
@@ -182,21 +177,4 @@ TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
     EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
     EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
     EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
-}
-
-TEST_F(WinPrefsTest, PreferencesPressedTwiceClosesAndAnyWayOfClosingLetsTheNextPressOpen) {
-    FixtureDb db;
-    auto [w, p] = OpenBoth(db);
-    ASSERT_NE(p, nullptr);
-    EXPECT_TRUE(p->isVisible() && app().prefsVisible);
-    w->bbPrefs->click();
-    EXPECT_EQ(winPrefs::instance(false), nullptr);
-    EXPECT_FALSE(app().prefsVisible);
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
-    p->close();   // the title bar's close button
-    EXPECT_FALSE(app().prefsVisible);
-    w->bbPrefs->click();
-    ASSERT_NE(winPrefs::instance(false), nullptr) << "one press shows the window";
-    EXPECT_TRUE(winPrefs::instance(false)->isVisible() && app().prefsVisible);
 }
