@@ -1,30 +1,20 @@
 #include "app/App.h"
 
-#include <QDir>
-#include <QFile>
-#include <QPushButton>
-#include <QTreeWidget>
-#include <QLabel>
-#include <QTimer>
-#include <gtest/gtest.h>
+#include <QAction>
+#include <fstream>
 
 #include "platform/DockTile.h"
 #include "platform/Folders.h"
-#include "tests/support/FixtureDb.h"
-#include "tests/support/gui/FakeScript.h"
 #include "tests/support/gui/GuiTest.h"
-#include "ui/main/Window1.h"
 
 namespace {
 
 QString PrefsPath() { return Folders::PreferencesFolder() + "/Brindle.plist"; }
-QString DefaultDb() { return Folders::LibraryFolder() + "/Syndication/Database3"; }
+QString DefaultDb() { return GuiEnvironment::Home() + "/.local/share/BrindleX/Syndication/Database3"; }
 
 void WritePrefs(const QByteArray& text) {
     QDir().mkpath(Folders::PreferencesFolder());
-    QFile f(PrefsPath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
+    std::ofstream(PrefsPath().toStdString(), std::ios::binary | std::ios::trunc) << text.toStdString();
 }
 
 QByteArray ReadPrefs() {
@@ -32,14 +22,29 @@ QByteArray ReadPrefs() {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QByteArray PlistWith(const QByteArray& entries) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
-           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-           "<plist version=\"1.0\">\n<dict>\n" + entries + "</dict>\n</plist>\n";
+QByteArray Key(const char* key, const QByteArray& value) { return "\t<key>" + QByteArray(key) + "</key>\n\t" + value + "\n"; }
+
+QByteArray Plist(const QByteArray& entries) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
+           "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">\n<dict>\n" + entries +
+           "</dict>\n</plist>\n";
 }
 
-std::filesystem::path PrefsFsPath() { return std::filesystem::path(PrefsPath().toStdString()); }
+// The three preference values as one text: as given, as the App holds them, as the file holds them.
+std::string Values(const QString& db, int interval, bool autoRefresh) {
+    return QStringLiteral("%1 | %2 | %3").arg(db).arg(interval).arg(autoRefresh ? "true" : "false").toStdString();
+}
+std::string Fields() { return Values(app().dbFileName, app().UpdateInterval, app().AutoRefresh); }
+std::string Saved() {
+    plist saved(std::filesystem::path(PrefsPath().toStdString()));
+    return Values(QString::fromStdString(saved.root->GetString("DatabaseFileName")),
+                  saved.root->GetInteger("UpdateInterval"), saved.root->GetBoolean("AutoRefresh"));
+}
+void SetFields(const QString& db, int interval, bool autoRefresh) {
+    app().dbFileName = db;
+    app().UpdateInterval = interval;
+    app().AutoRefresh = autoRefresh;
+}
 
 class AppTest : public GuiTest {
 protected:
@@ -49,188 +54,104 @@ protected:
 TEST_F(AppTest, FirstStartCreatesThePreferencesFolderAndFileWithTheStartValues) {
     ASSERT_FALSE(QDir(Folders::PreferencesFolder()).exists());
     app().Open();
-    ASSERT_TRUE(QFile::exists(PrefsPath()));
-    EXPECT_EQ(app().dbFileName, DefaultDb());
-    EXPECT_EQ(app().UpdateInterval, 0);
-    EXPECT_FALSE(app().AutoRefresh);
-    EXPECT_EQ(QString::fromStdString(app().preferencesFile.string()), PrefsPath());
-    ASSERT_NE(app().db, nullptr);
-    EXPECT_FALSE(app().db->IsConnected());
-
-    plist saved(PrefsFsPath());
-    EXPECT_EQ(saved.root->GetString("DatabaseFileName"), DefaultDb().toStdString());
-    EXPECT_EQ(saved.root->GetInteger("UpdateInterval"), 0);
-    EXPECT_FALSE(saved.root->GetBoolean("AutoRefresh"));
+    EXPECT_EQ(app().DefaultDatabasePath(), DefaultDb());   // built from the preferences folder's parent
+    EXPECT_EQ(Fields(), Values(DefaultDb(), 0, false));
+    EXPECT_EQ(Saved(), Fields());
 }
 
-TEST_F(AppTest, DefaultDatabaseIsBuiltFromThePreferencesFoldersParent) {
-    EXPECT_EQ(app().DefaultDatabasePath(), GuiEnvironment::Home() + "/.local/share/BrindleX/Syndication/Database3");
+TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesIt) {
+    const QByteArray path = Key("DatabaseFileName", "<string>/data/feeds.db</string>");
+    const struct { const char* label; QByteArray file; QString db; int interval; bool autoRefresh; } cases[] = {
+        {"complete", Plist(path + Key("UpdateInterval", "<integer>30</integer>") + Key("AutoRefresh", "<true/>")),
+         "/data/feeds.db", 30, true},
+        {"only the path", Plist(path), "/data/feeds.db", 10, true},
+        {"empty path", Plist(Key("DatabaseFileName", "<string></string>") + Key("UpdateInterval", "<integer>5</integer>") +
+                             Key("AutoRefresh", "<false/>")), DefaultDb(), 5, false},
+        {"empty dictionary", Plist(""), DefaultDb(), 10, true},
+        {"not a property list", "this is not\nan XML file at all\n", DefaultDb(), 10, true},
+        {"empty file", "", DefaultDb(), 10, true},
+        {"extra key", Plist(Key("WindowLeft", "<integer>77</integer>") + Key("UpdateInterval", "<integer>-3</integer>")),
+         DefaultDb(), -3, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        WritePrefs(c.file);
+        app().Open();
+        EXPECT_EQ(Fields(), Values(c.db, c.interval, c.autoRefresh));
+        EXPECT_EQ(ReadPrefs(), c.file);
+    }
 }
 
-// Each case: the file's text, and the values GetPrefs must take from it.
-struct PrefsCase {
-    const char* label;
-    QByteArray file;
-    QString dbFileName;    // empty: the default path
-    int interval;
-    bool autoRefresh;
-};
-
-void PrintTo(const PrefsCase& c, std::ostream* os) { *os << c.label; }
-
-class GetPrefsFallbacks : public AppTest, public ::testing::WithParamInterface<PrefsCase> {};
-
-TEST_P(GetPrefsFallbacks, TakeTheFileOrTheFallbacksAndLeaveTheFileAlone) {
-    const PrefsCase c = GetParam();
-    WritePrefs(c.file);
+TEST_F(AppTest, SetPrefsWritesTheThreeValuesKeepsOtherKeysAndGetPrefsReadsThemBack) {
+    WritePrefs(Plist(Key("WindowLeft", "<integer>77</integer>") + Key("UpdateInterval", "<integer>10</integer>")));
     app().Open();
-    EXPECT_EQ(app().dbFileName, c.dbFileName.isEmpty() ? DefaultDb() : c.dbFileName) << c.label;
-    EXPECT_EQ(app().UpdateInterval, c.interval) << c.label;
-    EXPECT_EQ(app().AutoRefresh, c.autoRefresh) << c.label;
-    EXPECT_EQ(ReadPrefs(), c.file) << c.label << ": GetPrefs never rewrites an existing file";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, GetPrefsFallbacks,
-    ::testing::Values(
-        PrefsCase{"complete",
-                  PlistWith("\t<key>DatabaseFileName</key>\n\t<string>/data/feeds.db</string>\n"
-                            "\t<key>UpdateInterval</key>\n\t<integer>30</integer>\n"
-                            "\t<key>AutoRefresh</key>\n\t<true/>\n"),
-                  "/data/feeds.db", 30, true},
-        PrefsCase{"only the path", PlistWith("\t<key>DatabaseFileName</key>\n\t<string>/data/feeds.db</string>\n"),
-                  "/data/feeds.db", 10, true},
-        PrefsCase{"empty path",
-                  PlistWith("\t<key>DatabaseFileName</key>\n\t<string></string>\n"
-                            "\t<key>UpdateInterval</key>\n\t<integer>5</integer>\n"
-                            "\t<key>AutoRefresh</key>\n\t<false/>\n"),
-                  "", 5, false},
-        PrefsCase{"empty dictionary", PlistWith(""), "", 10, true},
-        PrefsCase{"not a property list", "this is not\nan XML file at all\n", "", 10, true},
-        PrefsCase{"empty file", "", "", 10, true},
-        PrefsCase{"extra key",
-                  PlistWith("\t<key>WindowLeft</key>\n\t<integer>77</integer>\n"
-                            "\t<key>UpdateInterval</key>\n\t<integer>-3</integer>\n"),
-                  "", -3, true}));
-
-TEST_F(AppTest, SetPrefsKeepsOtherKeysAndWritesTheThreeValues) {
-    WritePrefs(PlistWith("\t<key>WindowLeft</key>\n\t<integer>77</integer>\n"
-                         "\t<key>UpdateInterval</key>\n\t<integer>10</integer>\n"));
-    app().Open();
-    app().dbFileName = "/elsewhere/Database3";
-    app().UpdateInterval = 45;
-    app().AutoRefresh = false;
+    SetFields("/elsewhere/Database3", 45, false);
     EXPECT_FALSE(app().SetPrefs());
-
-    plist saved(PrefsFsPath());
-    EXPECT_EQ(saved.root->GetInteger("WindowLeft"), 77);
-    EXPECT_EQ(saved.root->GetString("DatabaseFileName"), "/elsewhere/Database3");
-    EXPECT_EQ(saved.root->GetInteger("UpdateInterval"), 45);
-    EXPECT_FALSE(saved.root->GetBoolean("AutoRefresh"));
-
-    app().dbFileName.clear();
-    app().UpdateInterval = 0;
-    app().AutoRefresh = true;
+    EXPECT_EQ(Saved(), Values("/elsewhere/Database3", 45, false));
+    EXPECT_EQ(plist(std::filesystem::path(PrefsPath().toStdString())).root->GetInteger("WindowLeft"), 77);
+    SetFields("", 0, true);
     app().GetPrefs();
-    EXPECT_EQ(app().dbFileName, "/elsewhere/Database3");
-    EXPECT_EQ(app().UpdateInterval, 45);
-    EXPECT_FALSE(app().AutoRefresh);
+    EXPECT_EQ(Fields(), Values("/elsewhere/Database3", 45, false));
 }
 
 TEST_F(AppTest, AFileThatIsNotAPropertyListFallsBackAgainAfterSetPrefs) {
     WritePrefs("garbage line one\ngarbage line two\n");
     app().Open();
-    app().dbFileName = "/x/Database3";
-    app().UpdateInterval = 20;
-    app().AutoRefresh = false;
+    SetFields("/x/Database3", 20, false);
     app().SetPrefs();
     app().GetPrefs();
-    EXPECT_EQ(app().dbFileName, DefaultDb());
-    EXPECT_EQ(app().UpdateInterval, 10);
-    EXPECT_TRUE(app().AutoRefresh);
+    EXPECT_EQ(Fields(), Values(DefaultDb(), 10, true));
 }
 
-TEST_F(AppTest, DeletedFileIsCreatedAgainWithTheValuesInMemory) {
+TEST_F(AppTest, AMissingPreferencesFolderIsMadeAgainByGetPrefsAndBySetPrefs) {
     app().Open();
-    app().UpdateInterval = 25;
-    app().AutoRefresh = true;
-    app().dbFileName = "/not/saved";
+    SetFields("/not/saved", 25, true);
     std::filesystem::remove_all(Folders::PreferencesFolder().toStdString());
-    app().GetPrefs();
-    plist saved(PrefsFsPath());
-    EXPECT_EQ(saved.root->GetString("DatabaseFileName"), DefaultDb().toStdString());
-    EXPECT_EQ(saved.root->GetInteger("UpdateInterval"), 25);
-    EXPECT_TRUE(saved.root->GetBoolean("AutoRefresh"));
-    EXPECT_EQ(app().dbFileName, DefaultDb());
-}
-
-TEST_F(AppTest, SetPrefsRecreatesAMissingPreferencesFolder) {
-    app().Open();
+    app().GetPrefs();   // a new file with the values in memory, but the default path
+    EXPECT_EQ(Saved(), Values(DefaultDb(), 25, true));
+    EXPECT_EQ(Fields(), Saved());
     std::filesystem::remove_all(Folders::PreferencesFolder().toStdString());
     app().UpdateInterval = 12;
     app().SetPrefs();
-    plist saved(PrefsFsPath());
-    EXPECT_EQ(saved.root->GetInteger("UpdateInterval"), 12);
-}
-
-TEST_F(AppTest, GetPrefsEndsWithTheBrowserCheck) {
-    script.SetReply("true");
-    Window1::Construct();
-    app().Open();
-    EXPECT_EQ(script.Commands(), QStringList{"Check"});
-    EXPECT_TRUE(app().SafariRunning);
-    EXPECT_EQ(Window1::instance(false)->bbSafari->text(), "Stop Safari");
+    EXPECT_EQ(Saved(), Values(DefaultDb(), 12, true));
 }
 
 TEST_F(AppTest, StartUpChecksTheBrowserBeforeTheFirstRefresh) {
     FixtureDb db;
-    WritePrefs(PlistWith("\t<key>DatabaseFileName</key>\n\t<string>" + QByteArray::fromStdString(db.path()) +
-                         "</string>\n\t<key>UpdateInterval</key>\n\t<integer>10</integer>\n"
-                         "\t<key>AutoRefresh</key>\n\t<false/>\n"));
+    WritePrefs(Plist(Key("DatabaseFileName", "<string>" + QByteArray::fromStdString(db.path()) + "</string>") +
+                     Key("AutoRefresh", "<false/>")));
     script.SetReply("true");
     // What main does: the window with its controls, then App.Open, then the window's Open.
     Window1* w = Window1::Construct();
     EXPECT_EQ(w->bbSafari->text(), "Start Safari");
     app().Open();
+    EXPECT_EQ(script.Commands(), QStringList{"Check"});
+    EXPECT_TRUE(app().SafariRunning);
     EXPECT_EQ(w->bbSafari->text(), "Stop Safari");
     EXPECT_EQ(w->ListCount(), 0);
-    EXPECT_EQ(w->stNumSources->text(), "99999");
     w->Open();
     EXPECT_EQ(w->ListCount(), 5);
-    EXPECT_EQ(w->stNumSources->text(), "4");
     EXPECT_EQ(w->stCounter->text(), "Ready.  Click Update to check.");
     EXPECT_TRUE(seams.messages.isEmpty());
 }
 
 TEST_F(AppTest, StartUpWithAMissingDatabaseCompletesAndReportsItOnce) {
-    WritePrefs(PlistWith("\t<key>DatabaseFileName</key>\n\t<string>/nonexistent/Database3</string>\n"));
+    WritePrefs(Plist(Key("DatabaseFileName", "<string>/nonexistent/Database3</string>")));
     Window1* w = Window1::Construct();
     app().Open();
     w->Open();
     EXPECT_EQ(seams.messages, QStringList{"The database couldn't be opened."});
     EXPECT_EQ(seams.beeps, 1);
-    EXPECT_TRUE(w->Timer1->isActive());   // the fallback switch: automatic refresh
+    EXPECT_TRUE(w->Timer1->isActive());   // the fallbacks: automatic refresh every 10 s
     EXPECT_EQ(w->stCounter->text(), "Next check in 10 seconds...");
 }
 
-struct ReplyCase {
-    const char* reply;
-    bool running;
-};
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << '"' << c.reply << '"'; }
-class ReplyIsTrueTest : public ::testing::TestWithParam<ReplyCase> {};
-TEST_P(ReplyIsTrueTest, OnlyTrueReadsAsRunning) {
-    EXPECT_EQ(App::ReplyIsTrue(GetParam().reply), GetParam().running) << '"' << GetParam().reply << '"';
+TEST(App, OnlyTrueReadsAsRunning) {
+    for (const char* reply : {"true", "True", " true\n"}) EXPECT_TRUE(App::ReplyIsTrue(reply)) << reply;
+    for (const char* reply : {"false", "", "yes", "1", "truer", "not true"}) EXPECT_FALSE(App::ReplyIsTrue(reply)) << reply;
 }
-INSTANTIATE_TEST_SUITE_P(Replies, ReplyIsTrueTest,
-                         ::testing::Values(ReplyCase{"true", true}, ReplyCase{"True", true},
-                                           ReplyCase{" true\n", true}, ReplyCase{"false", false},
-                                           ReplyCase{"", false}, ReplyCase{"yes", false}, ReplyCase{"1", false},
-                                           ReplyCase{"truer", false}, ReplyCase{"not true", false}));
 
 TEST_F(AppTest, RelaunchSafariQuitsWaitsStartsWaitsAndLeavesTheStateAlone) {
     Window1* w = Window1::Construct();
-    app().SafariRunning = false;
     script.SetReply("true");
     EXPECT_FALSE(app().RelaunchSafari());
     EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
@@ -239,37 +160,28 @@ TEST_F(AppTest, RelaunchSafariQuitsWaitsStartsWaitsAndLeavesTheStateAlone) {
     EXPECT_EQ(w->bbSafari->text(), "Start Safari");
 }
 
-TEST_F(AppTest, ManageAfterTheMainWindowWasClosedOpensANewOneWithAFreshList) {
+TEST_F(AppTest, ManageRaisesTheOpenWindowOrOpensANewOneWithAFreshListOnceItWasClosed) {
     FixtureDb db;
-    Window1* first = OpenMainWindow(db);
-    first->close();
-    EXPECT_EQ(Window1::instance(false), nullptr);
+    QPointer<Window1> first = OpenMainWindow(db, true);
     db.exec("DELETE FROM Sources WHERE id=7");
+    first->FileManage()->trigger();
+    EXPECT_EQ(Window1::instance(false), first);
+    EXPECT_EQ(first->ListCount(), 5);
+    // Closing stops the timers, and quits only where nothing could bring the window back.
+    app().setQuitOnLastWindowClosed(app().dock().CanBringWindowBack());
+    first->close();
+    EXPECT_EQ(app().quitOnLastWindowClosed(), !app().dock().CanBringWindowBack());
+    app().setQuitOnLastWindowClosed(false);
+    EXPECT_FALSE(Window1::Alive(first));
+    EXPECT_TRUE(!first || !(first->Timer1->isActive() || first->Timer2->isActive()));
+    EXPECT_EQ(Window1::instance(false), nullptr);
     EXPECT_FALSE(app()._FileManage_Action());
     Window1* second = Window1::instance(false);
     ASSERT_NE(second, nullptr);
-    EXPECT_NE(second, first);
+    EXPECT_TRUE(Window1::Alive(QPointer<Window1>(second)));
     EXPECT_TRUE(second->isVisible());
     EXPECT_EQ(second->ListCount(), 4);
-    EXPECT_TRUE(second->Timer2->isActive());
-}
-
-TEST_F(AppTest, ManageWithTheWindowOpenKeepsTheSameWindowAndList) {
-    FixtureDb db;
-    Window1* w = OpenMainWindow(db);
-    db.exec("DELETE FROM Sources WHERE id=7");
-    w->FileManage()->trigger();
-    EXPECT_EQ(Window1::instance(false), w);
-    EXPECT_EQ(w->ListCount(), 5);
-}
-
-TEST_F(AppTest, ClosingTheMainWindowQuitsOnlyWhereNothingCanBringItBack) {
-    FixtureDb db;
-    Window1* w = OpenMainWindow(db);
-    app().setQuitOnLastWindowClosed(app().dock().CanBringWindowBack());
-    w->close();
-    EXPECT_EQ(app().quitOnLastWindowClosed(), !app().dock().CanBringWindowBack());
-    app().setQuitOnLastWindowClosed(false);
+    EXPECT_TRUE(second->Timer1->isActive());
 }
 
 }  // namespace

@@ -1,32 +1,45 @@
 #pragma once
-// A stand-in for the browser-control script: a real executable sh script in a temporary folder that
-// appends every command it gets to a log and prints a reply the test chooses.
-//
-//   FakeScript script("true");        // app().script() now runs it; the destructor points it back
-//   w->Timer2_Action();
-//   EXPECT_EQ(script.Commands(), QStringList{"Check"});
-//   script.SetReply("nonsense");      // takes effect at the next call
-//   script.SetHang(true);             // the script sleeps instead of answering;
-//   app().script().SetTimeout(200);   //   give the runner a short time-out in that test
-
-#include <QString>
+// A stand-in for the browser-control script: a real sh script in a temporary folder that logs every
+// command and prints the reply the test chooses (or hangs). app().script() runs it until this goes.
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "app/App.h"
+#include "platform/ScriptRunner.h"
+
 class FakeScript {
 public:
-    explicit FakeScript(const QString& reply = QStringLiteral("false"));
-    ~FakeScript();
-    FakeScript(const FakeScript&) = delete;
-    FakeScript& operator=(const FakeScript&) = delete;
+    explicit FakeScript(const QString& reply = QStringLiteral("false"))
+        : previousPath_(app().script().ScriptPath()), previousTimeout_(app().script().Timeout()) {
+        // exec makes the sleeping process the script itself, so the runner's kill ends it.
+        Write("browser-control", "#!/bin/sh\nd='" + dir_.path().toUtf8() + "'\n"
+              "printf '%s\\n' \"$1\" >> \"$d/commands.log\"\n"
+              "if [ -f \"$d/hang\" ]; then exec sleep 60; fi\ncat \"$d/reply\" 2>/dev/null\n");
+        QFile::setPermissions(Path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SetReply(reply);
+        app().script().SetScriptPath(Path());
+    }
+    ~FakeScript() {
+        app().script().SetScriptPath(previousPath_);
+        app().script().SetTimeout(previousTimeout_);
+    }
 
-    void SetReply(const QString& reply);
-    void SetHang(bool hang);
-    QStringList Commands() const;   ///< commands received so far, oldest first
-    void ClearCommands();
-    QString Path() const;           ///< the script file
+    void SetReply(const QString& reply) { Write("reply", reply.toUtf8()); }   ///< from the next call on
+    void SetHang(bool hang) { hang ? Write("hang", "") : void(QFile::remove(dir_.filePath("hang"))); }
+    QStringList Commands() const {   ///< oldest first
+        QFile f(dir_.filePath("commands.log"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)
+                                           : QStringList();
+    }
+    void ClearCommands() { QFile::remove(dir_.filePath("commands.log")); }
+    QString Path() const { return dir_.filePath("browser-control"); }
 
 private:
+    void Write(const char* name, const QByteArray& bytes) {
+        QFile f(dir_.filePath(name));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+    }
     QTemporaryDir dir_;
     QString previousPath_;
     int previousTimeout_;

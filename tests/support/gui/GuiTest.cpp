@@ -1,43 +1,27 @@
 #include "tests/support/gui/GuiTest.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QTimer>
 #include <filesystem>
 
-#include "app/App.h"
 #include "platform/Folders.h"
-#include "platform/ScriptRunner.h"
-#include "tests/support/FixtureDb.h"
-#include "ui/main/Window1.h"
 
 namespace GuiEnvironment {
 
 QString Home() { return qEnvironmentVariable("HOME"); }
 
 void ClearHome() {
-    QDir home(Home());
-    for (const QString& entry : home.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        std::error_code ec;
-        std::filesystem::remove_all(home.filePath(entry).toStdString(), ec);
-    }
-    QDir().mkpath(qEnvironmentVariable("XDG_RUNTIME_DIR"));
-    QFile::setPermissions(qEnvironmentVariable("XDG_RUNTIME_DIR"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(Home().toStdString(), ec))
+        std::filesystem::remove_all(entry.path(), ec);
 }
 
 void ResetApp() {
     CloseMainWindow();
     App& a = app();
     a.db = std::make_unique<SqlConnection>();
-    a.showall = false;
-    a.SafariRunning = false;
-    a.Counter = 0;
-    a.prefsVisible = false;
+    a.showall = a.SafariRunning = a.prefsVisible = a.AutoRefresh = false;
+    a.Counter = a.UpdateInterval = 0;
     a.dbFileName.clear();
-    a.UpdateInterval = 0;
-    a.AutoRefresh = false;
     a.prefs.reset();
     a.preferencesFile = std::filesystem::path(Folders::PreferencesFolder().toStdString()) / "Brindle.plist";
     a.script().SetScriptPath(QDir(Home()).filePath(QStringLiteral("no-such-browser-control")));
@@ -46,23 +30,13 @@ void ResetApp() {
 
 }  // namespace GuiEnvironment
 
-GuiTest::GuiTest() {
-    GuiEnvironment::ClearHome();
-    GuiEnvironment::ResetApp();
-}
-
-GuiTest::~GuiTest() { CloseMainWindow(); }
-
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
-    if (pred()) return true;
     QEventLoop loop;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (pred()) loop.quit();
-    });
-    poll.start(5);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] { if (pred()) loop.quit(); });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
+    poll.start(5);
+    if (!pred()) loop.exec();
     return pred();
 }
 
@@ -74,11 +48,6 @@ Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh, int updat
     return Window1::instance();
 }
 
-Window1* OpenMainWindow(FixtureDb& db, bool autoRefresh, int updateInterval) {
-    return OpenMainWindow(QString::fromStdString(std::filesystem::path(db.path()).string()), autoRefresh,
-                          updateInterval);
-}
-
 void CloseMainWindow() {
     if (Window1* w = Window1::instance(false)) {
         w->close();
@@ -86,4 +55,34 @@ void CloseMainWindow() {
     }
     // A window a test closed itself is deleted later; do it now, so no test sees the last one's.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// One App on the offscreen platform, with HOME in a temporary folder that is removed at the end.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    char pattern[] = "/tmp/brindlex-gui-XXXXXX";
+    if (!mkdtemp(pattern)) return 2;
+    const std::string root = pattern, home = root + "/home";
+    std::filesystem::create_directories(home);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", root.c_str(), 1);   // mkdtemp made it owner-only, as Qt wants it
+    for (const auto& [name, under] : {std::pair{"XDG_DATA_HOME", "/.local/share"}, {"XDG_CACHE_HOME", "/.cache"},
+                                      {"XDG_CONFIG_HOME", "/.config"}})
+        setenv(name, (home + under).c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Icon fetches go to 127.0.0.1 directly, never through a proxy of the machine running the tests.
+    for (const char* v : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        unsetenv(v);
+    int result = 0;
+    {
+        App application(argc, argv);
+        application.setQuitOnLastWindowClosed(false);
+        FakeSeams quiet;   // no test ever shows a real modal box or waits for real
+        GuiEnvironment::ResetApp();
+        result = RUN_ALL_TESTS();
+        GuiEnvironment::ResetApp();
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+    return result;
 }

@@ -1,46 +1,37 @@
 #pragma once
-// The frame every GUI test runs in. gui_tests' own main (GuiTestMain.cpp) makes the one App on the
-// offscreen platform with HOME and the XDG folders in a fresh temporary folder, installs fake seams
-// and points the browser-control script at a path that does not exist (reply empty = not running).
-//
-//   class MyTest : public GuiTest {};          // fresh home, App fields back to zero, FakeSeams `seams`
-//   TEST_F(MyTest, Something) {
-//       FixtureDb db;                          // tests/support/FixtureDb.h
-//       Window1* w = OpenMainWindow(db);       // built and opened on that database, manual mode
-//       ...
-//       ASSERT_TRUE(WaitUntil([&] { return !w->Canvas2->Icon().isNull(); }));
-//   }
-// The destructor closes the main window, so a test may leave it open.
-
-#include <QString>
+// The frame every GUI test runs in. gui_tests' own main (GuiTest.cpp) makes the one App on the offscreen
+// platform in a temporary HOME. Each GuiTest starts with an empty HOME, the App fields at their start
+// values, fake seams, and a browser-control script that does not exist; it closes the main window at the end.
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "tests/support/FixtureDb.h"
+#include "tests/support/gui/FakeScript.h"
 #include "tests/support/gui/FakeSeams.h"
-
-class FixtureDb;
-class Window1;
+#include "ui/main/Window1.h"
 
 namespace GuiEnvironment {
-QString Home();              ///< the temporary HOME of this test process
-void ClearHome();            ///< empties it again (and restores the XDG folders inside it)
-/// App fields back to their start values, main window deleted, preferences file at its default place.
-void ResetApp();
+QString Home();      ///< the temporary HOME of this test process
+void ClearHome();    ///< empties it again
+void ResetApp();     ///< App fields back to their start values, main window deleted
 }  // namespace GuiEnvironment
-
-class GuiTest : public ::testing::Test {
-protected:
-    GuiTest();
-    ~GuiTest() override;
-    FakeSeams seams;
-};
 
 /// Spins the event loop until pred() holds or timeoutMs passes; true when pred() held.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
-
-/// Builds and opens the main window on the database file, as start-up does after GetPrefs.
-/// Its timers run as Open left them; stop them before spinning the event loop for long.
+/// Builds and opens the main window on the database file, as start-up does after GetPrefs; its timers run.
 Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh = false, int updateInterval = 10);
-Window1* OpenMainWindow(FixtureDb& db, bool autoRefresh = false, int updateInterval = 10);
-/// Closes and deletes the main window, if there is one.
-void CloseMainWindow();
+inline Window1* OpenMainWindow(FixtureDb& db, bool autoRefresh = false, int updateInterval = 10) {
+    return OpenMainWindow(QString::fromStdString(db.path()), autoRefresh, updateInterval);
+}
+void CloseMainWindow();   ///< closes and deletes the main window, if there is one
+
+class GuiTest : public ::testing::Test {
+protected:
+    GuiTest() { GuiEnvironment::ClearHome(); GuiEnvironment::ResetApp(); }
+    ~GuiTest() override { CloseMainWindow(); }
+    FakeSeams seams;
+};

@@ -1,46 +1,35 @@
 #pragma once
-// A small HTTP/1.1 server on 127.0.0.1 for the icon fetch tests. It answers while the test spins
-// the event loop (WaitUntil in MainWindowTest.h); each connection gets one response and is closed.
-//
-//   TestHttpServer http;
-//   http.Serve("/icon.png", {200, "image/png", EncodedImage(80, 60, Qt::red, "PNG")});
-//   http.Serve("/slow.png", {200, "image/png", bytes, /*delayMs=*/2000});
+// A small HTTP/1.1 server on 127.0.0.1 for the icon fetch tests. It answers while the test spins the event
+// loop (WaitUntil); each connection gets one response and is closed. Paths not served answer 404.
+//   http.Serve("/icon.png", {200, "image/png", EncodedImage(80, 60, Qt::red, "PNG"), /*delayMs=*/0});
 //   http.Redirect("/old.png", "/icon.png");
-//   QUrl u = http.Url("/icon.png");          // http://127.0.0.1:<port>/icon.png
-//   EXPECT_EQ(http.Requests(), QStringList{"/icon.png"});
-// Paths not served answer 404.
-
 #include <QByteArray>
 #include <QColor>
 #include <QHash>
-#include <QObject>
 #include <QStringList>
 #include <QTcpServer>
 #include <QUrl>
 
 struct TestResponse {
-    TestResponse() = default;
-    TestResponse(int status_, QByteArray contentType_, QByteArray body_, int delayMs_ = 0)
-        : status(status_), contentType(std::move(contentType_)), body(std::move(body_)), delayMs(delayMs_) {}
-
-    int status = 200;
-    QByteArray contentType = "application/octet-stream";
-    QByteArray body;
-    int delayMs = 0;           ///< the server waits this long before it answers
-    QByteArray location;       ///< Location header, for redirects
-    bool contentLength = true; ///< false: no Content-Length, the body ends when the connection closes
+    TestResponse(int s = 200, QByteArray type = "application/octet-stream", QByteArray b = {}, int delay = 0)
+        : status(s), contentType(std::move(type)), body(std::move(b)), delayMs(delay) {}
+    int status;
+    QByteArray contentType, body;
+    int delayMs;                ///< the server waits this long before it answers
+    QByteArray location;        ///< Location header, for redirects
+    bool contentLength = true;  ///< false: no Content-Length, the body ends when the connection closes
 };
 
 class TestHttpServer : public QObject {
-    Q_OBJECT
 public:
     TestHttpServer();
-    ~TestHttpServer() override;
-
-    void Serve(const QString& path, const TestResponse& response);
-    void Redirect(const QString& path, const QString& location, int status = 302);
-    QUrl Url(const QString& path) const;
-    quint16 Port() const;
+    void Serve(const QString& path, const TestResponse& response) { routes_[path] = response; }
+    void Redirect(const QString& path, const QString& location, int status = 302) {
+        routes_[path] = {status, "text/html", "<html>moved</html>"};
+        routes_[path].location = location.toUtf8();
+    }
+    QUrl Url(const QString& path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(Port()).arg(path)); }
+    quint16 Port() const { return server_.serverPort(); }
     QStringList Requests() const { return requests_; }   ///< request paths in order of arrival
 
 private:
