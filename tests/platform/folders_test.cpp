@@ -9,7 +9,6 @@ namespace {
 
 TEST(Folders, PreferencesAndCacheFollowTheXdgRulesAndAskingCreatesNothing) {
     GuiEnvironment::ClearHome();
-    const QByteArray data = qgetenv("XDG_DATA_HOME"), cache = qgetenv("XDG_CACHE_HOME");
     const QString home = QDir::homePath();
     // An unset, empty or relative value means the default under HOME.
     for (const char* value : {"/srv/somewhere", static_cast<const char*>(nullptr), "", "relative/dir"}) {
@@ -17,12 +16,13 @@ TEST(Folders, PreferencesAndCacheFollowTheXdgRulesAndAskingCreatesNothing) {
         for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME"})
             if (value) qputenv(name, value); else qunsetenv(name);
         const bool absolute = value && QDir::isAbsolutePath(value);
-        EXPECT_EQ(Folders::PreferencesFolder(), (absolute ? QString(value) : home + "/.local/share") + "/BrindleX/Preferences");
+        const QString data = absolute ? QString(value) : home + "/.local/share";
+        EXPECT_EQ(Folders::PreferencesFolder(), data + "/BrindleX/Preferences");
         EXPECT_EQ(Folders::CacheFolder(), (absolute ? QString(value) : home + "/.cache") + "/BrindleX");
         EXPECT_EQ(Folders::LibraryFolder() + "/Preferences", Folders::PreferencesFolder());
     }
-    qputenv("XDG_DATA_HOME", data);
-    qputenv("XDG_CACHE_HOME", cache);
+    qunsetenv("XDG_DATA_HOME");   // as gui_tests' main leaves them
+    qunsetenv("XDG_CACHE_HOME");
     EXPECT_FALSE(QDir(Folders::LibraryFolder()).exists());
     EXPECT_FALSE(QDir(Folders::CacheFolder()).exists());
 }

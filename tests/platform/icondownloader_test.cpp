@@ -21,10 +21,6 @@ protected:
         downloader.Get(url, file);
         return WaitUntil([&] { return done.size() > before; }) ? done.back() : QStringLiteral("no completion");
     }
-    QByteArray Body() {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
-    }
 
     TestHttpServer http;
     QTemporaryDir dir;
@@ -38,10 +34,9 @@ TEST_F(IconDownloaderTest, WritesABodyUpToTheLimitAndLeavesTheFileAloneOnANotFou
     downloader.SetSizeLimit(png.size());
     http.Serve("/i.png", {200, "image/png", png});
     EXPECT_EQ(Fetch(http.Url("/i.png")), "200 " + http.Url("/i.png").toString() + " " + file);
-    EXPECT_EQ(Body(), png);
-    EXPECT_FALSE(downloader.IsBusy());
+    EXPECT_EQ(ReadFile(file), png);
     EXPECT_EQ(Fetch(http.Url("/missing.png")).left(4), "404 ");
-    EXPECT_EQ(Body(), png);
+    EXPECT_EQ(ReadFile(file), png);
 }
 
 // No complete response: status 0 and no file. (Time-outs and declared sizes: Window1DetailTest.)
@@ -71,7 +66,7 @@ TEST_F(IconDownloaderTest, ANewGetOrCancelDropsTheRunningFetchWithoutASignal) {
     EXPECT_FALSE(downloader.IsBusy());
     WaitUntil([] { return false; }, 800);   // long enough for both slow answers to have come
     EXPECT_EQ(done.size(), 1);
-    EXPECT_EQ(Body(), "fast");
+    EXPECT_EQ(ReadFile(file), "fast");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // A stand-in for the browser-control script: a real sh script in a temporary folder that logs every
-// command and prints the reply the test chooses (or hangs). app().script() runs it until this goes.
+// command and prints the reply the test chooses (or hangs). app().script() runs it from now on; the next
+// GuiTest puts back the path and time-out, and once this is gone the script is missing (reply empty).
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -10,8 +11,7 @@
 
 class FakeScript {
 public:
-    explicit FakeScript(const QString& reply = QStringLiteral("false"))
-        : previousPath_(app().script().ScriptPath()), previousTimeout_(app().script().Timeout()) {
+    explicit FakeScript(const QString& reply = QStringLiteral("false")) {
         // exec makes the sleeping process the script itself, so the runner's kill ends it.
         Write("browser-control", "#!/bin/sh\nd='" + dir_.path().toUtf8() + "'\n"
               "printf '%s\\n' \"$1\" >> \"$d/commands.log\"\n"
@@ -19,10 +19,6 @@ public:
         QFile::setPermissions(Path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         SetReply(reply);
         app().script().SetScriptPath(Path());
-    }
-    ~FakeScript() {
-        app().script().SetScriptPath(previousPath_);
-        app().script().SetTimeout(previousTimeout_);
     }
 
     void SetReply(const QString& reply) { Write("reply", reply.toUtf8()); }   ///< from the next call on
@@ -41,6 +37,4 @@ private:
         if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
     }
     QTemporaryDir dir_;
-    QString previousPath_;
-    int previousTimeout_;
 };

@@ -32,8 +32,6 @@ public:
         };
     }
     ~FakeSeams() { app().seams = previous_; }
-    FakeSeams(const FakeSeams&) = delete;
-    FakeSeams& operator=(const FakeSeams&) = delete;
 
     QDateTime clock{QDate(2005, 6, 28), QTime(10, 15, 30)};   ///< what seams.now() returns
     QVector<int> waits;                     ///< milliseconds of every wait, in order
@@ -43,7 +41,7 @@ public:
     QList<QUrl> openedUrls;
     std::optional<QString> fileChoice;      ///< answer of the file chooser; nullopt is Cancel
     QStringList fileDialogTitles, fileDialogFolders;
-    QStringList events;                     ///< "wait 1000", "yield", "beep", "message <text>", "open <url>", "choose <title>"
+    QStringList events;                     ///< every call in order: "wait 1000", "beep", "message <text>", ...
     std::function<void(int ms)> onWait;     ///< runs inside each wait, after pending events
 
 private:

@@ -66,12 +66,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(home);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", root.c_str(), 1);   // mkdtemp made it owner-only, as Qt wants it
-    for (const auto& [name, under] : {std::pair{"XDG_DATA_HOME", "/.local/share"}, {"XDG_CACHE_HOME", "/.cache"},
-                                      {"XDG_CONFIG_HOME", "/.config"}})
-        setenv(name, (home + under).c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Icon fetches go to 127.0.0.1 directly, never through a proxy of the machine running the tests.
-    for (const char* v : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+    // The XDG folders are their defaults under HOME; icon fetches never go through the machine's proxy.
+    for (const char* v : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "http_proxy", "https_proxy",
+                          "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
         unsetenv(v);
     int result = 0;
     {

@@ -28,6 +28,11 @@ inline Window1* OpenMainWindow(FixtureDb& db, bool autoRefresh = false, int upda
     return OpenMainWindow(QString::fromStdString(db.path()), autoRefresh, updateInterval);
 }
 void CloseMainWindow();   ///< closes and deletes the main window, if there is one
+/// The whole file, or "(none)" when it cannot be read.
+inline QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
 
 class GuiTest : public ::testing::Test {
 protected:

@@ -43,7 +43,8 @@ QByteArray GifBytes(int width, int height, const QColor& colour) {
     const QByteArray size = le16(width) + le16(height);
     // Header, a table of 4 colours (the first one used), one image at 0,0, LZW minimum code size 2.
     QByteArray out = "GIF89a" + size + QByteArray("\x81\0\0", 3) + char(colour.red()) + char(colour.green()) +
-                     char(colour.blue()) + QByteArray(9, '\0') + QByteArray(",\0\0\0\0", 5) + size + QByteArray("\0\2", 2);
+                     char(colour.blue()) + QByteArray(9, '\0') + QByteArray(",\0\0\0\0", 5) + size;
+    out += QByteArray("\0\2", 2);
     QByteArray data;
     quint32 acc = 0;
     int bits = 0;
@@ -65,9 +66,8 @@ QByteArray EncodedImage(int width, int height, const QColor& colour, const char*
     if (QByteArray(format).toUpper() == "GIF") return GifBytes(width, height, colour);
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, 100);
-    return bytes;
+    return buffer.data();
 }

@@ -33,7 +33,6 @@ protected:
     }
     bool WaitForIcon(Window1* w) { return WaitUntil([w] { return !w->Canvas2->Icon().isNull(); }); }
 
-    FakeScript script{"false"};
     FixtureDb db;
     TestHttpServer http;
     int completions = 0;
@@ -61,20 +60,28 @@ TEST_F(Window1DetailTest, GetImageSizeFitsIntoTheBoxWithoutEnlarging) {
     }
 }
 
-// Drawn centred where the table of sizes puts it, from the kept icon at every repaint, not once.
-TEST_F(Window1DetailTest, IconsOfEachFormatAreDrawnCentredAndKept) {
-    const struct { const char* path; const char* format; int width, height; QRect drawn; } cases[] = {
-        {"/icon.png", "PNG", 80, 60, {20, 30, 80, 60}},
-        {"/icon.gif", "GIF", 200, 100, {0, 30, 120, 60}},
-        {"/icon.jpg", "JPEG", 100, 200, {30, 0, 60, 120}}};
+// Drawn centred where the table of sizes puts it, from the kept icon at every repaint, not once. The file in
+// the cache folder is chosen by the URL's text; the body is decoded by its content, whatever the name says.
+TEST_F(Window1DetailTest, IconsAreFetchedIntoTheFileTheUrlNamesAndDrawnCentredAndKept) {
+    const struct { const char* path; const char* format; int width, height; QRect drawn; const char* file; } cases[] = {
+        {"/icon.png", "PNG", 80, 60, {20, 30, 80, 60}, "tmp.png"},
+        {"/icon.gif", "GIF", 200, 100, {0, 30, 120, 60}, "tmp.gif"},
+        {"/icon.jpg", "JPEG", 100, 200, {30, 0, 60, 120}, "tmp.jpg"},
+        {"/LOGO.JPG", "PNG", 10, 10, {55, 55, 10, 10}, "tmp.jpg"},
+        {"/a.gif/b.jpg", "GIF", 10, 10, {55, 55, 10, 10}, "tmp.jpg"},
+        {"/a.gif", "PNG", 10, 10, {55, 55, 10, 10}, "tmp.gif"},
+        {"/pngs/icon", "JPEG", 10, 10, {55, 55, 10, 10}, "tmp.png"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.format);
+        SCOPED_TRACE(c.path);
+        QDir(Folders::CacheFolder()).removeRecursively();
         http.Serve(c.path, {200, "image/" + QByteArray(c.format).toLower(),
                             EncodedImage(c.width, c.height, QColor(200, 30, 30), c.format)});
         Window1* w = Open(http.Url(c.path).toString());
         Select(w, "1");
         ASSERT_TRUE(WaitForIcon(w));
         EXPECT_EQ(w->Canvas2->IconRect(), c.drawn);
+        for (const char* name : {"tmp.jpg", "tmp.gif", "tmp.png"})
+            EXPECT_EQ(QFile::exists(Folders::CacheFolder() + "/" + name), QString(name) == c.file) << name;
         for (int paint = 0; paint < 2; ++paint, w->Canvas2->repaint()) {
             const QImage shot = w->Canvas2->grab().toImage();
             const QPoint centre = c.drawn.center();
@@ -82,23 +89,6 @@ TEST_F(Window1DetailTest, IconsOfEachFormatAreDrawnCentredAndKept) {
             EXPECT_TRUE(c.drawn.left() == 0 || !Reddish(shot.pixelColor(c.drawn.left() - 1, centre.y())));
             EXPECT_TRUE(c.drawn.top() == 0 || !Reddish(shot.pixelColor(centre.x(), c.drawn.top() - 1)));
         }
-    }
-}
-
-// The file in the cache folder is chosen by the URL's text; the body is decoded by its content, whatever the name.
-TEST_F(Window1DetailTest, TheTemporaryFileFollowsTheUrlText) {
-    const struct { const char* path; const char* file; } cases[] = {
-        {"/icon.png", "tmp.png"}, {"/LOGO.JPG", "tmp.jpg"}, {"/a.gif/b.jpg", "tmp.jpg"}, {"/a.gif", "tmp.gif"},
-        {"/pngs/icon", "tmp.png"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        QDir(Folders::CacheFolder()).removeRecursively();
-        http.Serve(c.path, {200, "image/png", EncodedImage(10, 10, Qt::blue, "PNG")});
-        Window1* w = Open(http.Url(c.path).toString());
-        Select(w, "1");
-        ASSERT_TRUE(WaitForIcon(w));
-        for (const char* name : {"tmp.jpg", "tmp.gif", "tmp.png"})
-            EXPECT_EQ(QFile::exists(Folders::CacheFolder() + "/" + name), QString(name) == c.file) << name;
     }
 }
 
