@@ -121,6 +121,15 @@ bool App::SetPrefs() {
     if (!Exists(preferencesFile)) preferencesFile = Fresh(preferencesFile);
     MakeParentFolder(preferencesFile);
     prefs = std::make_unique<plist>(preferencesFile);
+    if (prefs->error && prefs->errorMessage == "Not a plist file") {
+        // Written after the old lines, the values would never be read back: every later start would fall
+        // back again. Keep the unreadable file beside the new one instead, and start a clean document.
+        std::error_code ec;
+        std::filesystem::path aside = preferencesFile;
+        aside += ".unreadable";
+        std::filesystem::rename(preferencesFile, aside, ec);
+        if (!ec) prefs = std::make_unique<plist>(preferencesFile);
+    }
     try {
         prefs->root->SetString("DatabaseFileName", Utf8(dbFileName));
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QAction>
+#include <QFile>
 #include <fstream>
 
 #include "platform/DockTile.h"
@@ -51,7 +52,7 @@ TEST_F(AppTest, FirstStartCreatesThePreferencesFolderAndFileWithTheStartValues) 
     EXPECT_EQ(Saved(), Fields());
 }
 
-TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsWritesOnlyAPropertyList) {
+TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsMakesItReadable) {
     const QByteArray path = Key("DatabaseFileName", "<string>/data/feeds.db</string>");
     auto every = [](const char* n) { return Key("UpdateInterval", "<integer>" + QByteArray(n) + "</integer>"); };
     const struct { const char* label; QByteArray file; QString db; int interval; bool autoRefresh; } cases[] = {
@@ -69,11 +70,16 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsW
         app().Open();
         EXPECT_EQ(Fields(), Values(c.db, c.interval, c.autoRefresh));
         EXPECT_EQ(ReadFile(PrefsPath()), c.file);
-        SetFields("/x/Database3", 20, false);   // a file that is no property list is not written over
+        SetFields("/x/Database3", 20, false);   // a file that is no property list is kept aside, not lost
         app().SetPrefs();
         app().GetPrefs();
-        const bool plistFile = c.file.startsWith("<?xml");
-        EXPECT_EQ(Fields(), plistFile ? Values("/x/Database3", 20, false) : Values(DefaultDb(), 10, true));
+        EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
+        const QString aside = PrefsPath() + ".unreadable";
+        EXPECT_EQ(QFile::exists(aside), !c.file.startsWith("<?xml"));
+        if (QFile::exists(aside)) {
+            EXPECT_EQ(ReadFile(aside), c.file);
+        }
+        QFile::remove(aside);
     }
 }
 
