@@ -1,7 +1,6 @@
 #include "app/App.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QPushButton>
 
 #include "platform/DockTile.h"
@@ -75,8 +74,7 @@ bool App::_FileManage_Action() {
 }
 
 QString App::DefaultDatabasePath() const {
-    const QString library = QFileInfo(Folders::PreferencesFolder()).absolutePath();
-    return QDir(library).absoluteFilePath(QStringLiteral("Syndication/Database3"));
+    return QDir(Folders::LibraryFolder()).absoluteFilePath(QStringLiteral("Syndication/Database3"));
 }
 
 bool App::GetPrefs() {

@@ -50,19 +50,25 @@ DockTile::~DockTile() {
 }
 
 void DockTile::Draw(const QImage& picture, int unread) {
-    // The badge goes over the application's own icon, as it does on the Dock.
-    QImage tile = ApplicationIcon().pixmap(kTileSize, kTileSize).toImage()
-                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (tile.size() != QSize(kTileSize, kTileSize)) {
-        tile = QImage(kTileSize, kTileSize, QImage::Format_ARGB32_Premultiplied);
-        tile.fill(Qt::transparent);
+    // The badge goes over the application's own icon, as it does on the Dock. The plain tile is made once:
+    // the badge is drawn every second.
+    if (baseTile_.isNull()) {
+        baseTile_ = ApplicationIcon().pixmap(kTileSize, kTileSize).toImage()
+                        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (baseTile_.size() != QSize(kTileSize, kTileSize)) {
+            baseTile_ = QImage(kTileSize, kTileSize, QImage::Format_ARGB32_Premultiplied);
+            baseTile_.fill(Qt::transparent);
+        }
     }
+    QImage tile = baseTile_.copy();
     {
         QPainter p(&tile);
         p.drawImage(QPoint(0, 0), picture);   // unscaled, at the top left
     }
+    const QString toolTip = QStringLiteral("BrindleX: %1 unread").arg(unread);
+    if (tile == current_ && toolTip == toolTip_) return;   // the same badge: nothing to push
     current_ = tile;
-    toolTip_ = QStringLiteral("BrindleX: %1 unread").arg(unread);
+    toolTip_ = toolTip;
     Show(QIcon(QPixmap::fromImage(tile)), toolTip_);
 }
 

@@ -42,6 +42,7 @@ private:
     void Show(const QIcon& icon, const QString& toolTip);
 
     QImage current_;
+    QImage baseTile_;   ///< the application icon at tile size, made on first use
     QString toolTip_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;

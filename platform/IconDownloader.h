@@ -29,9 +29,7 @@ public:
     bool IsBusy() const { return !reply_.isNull(); }
 
     void SetTimeout(int ms) { timeoutMs_ = ms; }
-    int Timeout() const { return timeoutMs_; }
     void SetSizeLimit(qint64 bytes) { sizeLimit_ = bytes; }
-    qint64 SizeLimit() const { return sizeLimit_; }
 
 signals:
     /// Once for every fetch that was not cancelled. httpStatus is the final response's status, or 0 when

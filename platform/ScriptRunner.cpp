@@ -38,9 +38,7 @@ QString ScriptRunner::Run(const QString& command) {
 }
 
 void ScriptRunner::SetScriptPath(const QString& path) { path_ = path; }
-QString ScriptRunner::ScriptPath() const { return path_; }
 void ScriptRunner::SetTimeout(int ms) { timeoutMs_ = ms; }
-int ScriptRunner::Timeout() const { return timeoutMs_; }
 
 QString ScriptRunner::LocateScript() {
     const QDir here(QCoreApplication::applicationDirPath());

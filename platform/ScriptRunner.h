@@ -12,9 +12,7 @@ public:
     QString Run(const QString& command);
 
     void SetScriptPath(const QString& path);
-    QString ScriptPath() const;
     void SetTimeout(int ms);
-    int Timeout() const;
 
     /// Beside the executable (in the bundle's resources on macOS), else the installed copy.
     static QString LocateScript();

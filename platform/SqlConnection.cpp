@@ -184,20 +184,29 @@ bool SqlConnection::RequireOpen() {
     return false;
 }
 
-bool SqlConnection::Execute(const std::string& sql) {
+bool SqlConnection::Prepare(const std::string& sql, std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter>& stmt) {
+    stmt.reset();
     if (!RequireOpen())
         return false;
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()) + 1, &raw, &tail);
-    std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt(raw);
+    stmt.reset(raw);
     if (!Check(rc))
         return false;
     // One statement per call: a second one smuggled into the text runs nowhere.
     if (!OnlyOneStatement(tail)) {
+        stmt.reset();
         SetError(SQLITE_MISUSE, "more than one statement in one call");
         return false;
     }
+    return true;
+}
+
+bool SqlConnection::Execute(const std::string& sql) {
+    std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt;
+    if (!Prepare(sql, stmt))
+        return false;
     if (!stmt) {   // blank text or a comment: nothing to run
         ClearError();
         return true;
@@ -209,18 +218,9 @@ bool SqlConnection::Execute(const std::string& sql) {
 }
 
 std::unique_ptr<SqlCursor> SqlConnection::Select(const std::string& sql) {
-    if (!RequireOpen())
+    std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt;
+    if (!Prepare(sql, stmt))
         return nullptr;
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()) + 1, &raw, &tail);
-    std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt(raw);
-    if (!Check(rc))
-        return nullptr;
-    if (!OnlyOneStatement(tail)) {
-        SetError(SQLITE_MISUSE, "more than one statement in one call");
-        return nullptr;
-    }
     if (!stmt) {
         SetError(SQLITE_MISUSE, "no statement to run");
         return nullptr;

@@ -90,6 +90,8 @@ private:
     void SetError(int code, std::string message);
     void ClearError();
     bool RequireOpen();   ///< sets the "unable to open" error when there is no handle; applies the busy timeout
+    /// Compiles exactly one statement (null for blank text); false, with the error set, otherwise.
+    bool Prepare(const std::string& sql, std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter>& stmt);
 
     struct HandleDeleter { void operator()(sqlite3* db) const noexcept; };
     std::filesystem::path file_;

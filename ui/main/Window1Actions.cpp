@@ -9,9 +9,6 @@
 
 namespace {
 
-// A wait or a message box lets other handlers run; one of them may close the main window.
-bool Gone(const QPointer<Window1>& w) { return !Window1::Alive(w); }
-
 // The feed operations need a connection; before the first refresh there may be none at all.
 SqlConnection& Db() {
     App& a = app();
@@ -47,7 +44,7 @@ static void MarkSelected(Window1& w, void (feed::*mark)(SqlConnection&)) {
     (SelectedFeed(w, row).*mark)(Db());
     QPointer<Window1> self(&w);
     w.GetDBInfo(app().showall);
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     w.SetListIndex(w.selectedID);
 }
 
@@ -68,7 +65,7 @@ void Window1::bbReset_Action() {
     if (!error.empty()) app().seams.message(QString::fromStdString(error));
     // The browser is restarted even if the window goes meanwhile: it was quit for this reset.
     app().RelaunchSafari();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     GetDBInfo(app().showall);
 }
 
@@ -87,6 +84,6 @@ void Window1::bbResetAll_Action() {
     a.seams.wait(1000);
     a.RunScript(QStringLiteral("Start"));
     a.seams.wait(3000);
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     GetDBInfo(a.showall);
 }

@@ -12,9 +12,6 @@
 
 namespace {
 
-// A yield lets other handlers run; one of them may close the main window.
-bool Gone(const QPointer<Window1>& w) { return !Window1::Alive(w); }
-
 // An interval below one second would never be reached by a counter that starts at one.
 std::int32_t EffectiveInterval() { return std::max<std::int32_t>(1, app().UpdateInterval); }
 
@@ -36,22 +33,22 @@ void Window1::Timer1_Action() {
     QPointer<Window1> self(this);
     UpdateTime();
     a.CheckBrowser();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
 
     ++a.Counter;
     // Never counts below 0: an interval lowered under the counter refreshes on this very tick.
     const std::int32_t left = std::max<std::int32_t>(0, EffectiveInterval() - a.Counter);
     stCounter->setText(QStringLiteral("Next check in %1 seconds").arg(left));
     a.seams.yield();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
 
     // Reached or passed: a counter beyond the interval must refresh too, or it never would again.
     if (a.Counter >= EffectiveInterval() && refreshesRunning == 0) {
         Refresh();
-        if (Gone(self)) return;
+        if (!Window1::Alive(self)) return;
     }
     a.seams.yield();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     DrawUnreadBadge();
 }
 
@@ -59,12 +56,12 @@ void Window1::bbUpdate_Action() {
     App& a = app();
     QPointer<Window1> self(this);
     a.seams.yield();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     Refresh();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     DrawUnreadBadge();
     a.seams.yield();
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     stCounter->setText(QStringLiteral("Ready.  Click Update to check."));
 }
 
@@ -76,9 +73,9 @@ void Window1::Refresh() {
     selectedID = ListIndex();
     stCounter->setText(QStringLiteral("Updating..."));
     a.seams.yield();   // draws the text and the wheel before the query holds the window
-    if (Gone(self)) return;
+    if (!Window1::Alive(self)) return;
     GetDBInfo(a.showall);
-    if (Gone(self)) return;   // its message box runs other handlers too
+    if (!Window1::Alive(self)) return;   // its message box runs other handlers too
     SetListIndex(selectedID);
     a.Counter = 0;
     ProgressWheel1->hide();
