@@ -1,9 +1,11 @@
 #include "app/App.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QPushButton>
 
 #include "platform/DockTile.h"
+#include "app/Preferences.h"
 #include "platform/Folders.h"
 #include "platform/ScriptRunner.h"
 #include "ui/main/Window1.h"
@@ -11,8 +13,7 @@
 namespace {
 App* theApp = nullptr;
 
-std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
-QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+using Preferences::Utf8;
 
 // The file reference is a path; "a fresh reference made from its own absolute path" is the same path made absolute.
 std::filesystem::path Fresh(const std::filesystem::path& p) {
@@ -61,7 +62,7 @@ DockTile& App::dock() { return *dock_; }
 
 void App::Open() {
     db = std::make_unique<SqlConnection>();
-    preferencesFile = std::filesystem::path(Utf8(Folders::PreferencesFolder())) / "Brindle.plist";
+    preferencesFile = Preferences::File();
     GetPrefs();
 }
 
@@ -73,9 +74,7 @@ bool App::_FileManage_Action() {
     return false;
 }
 
-QString App::DefaultDatabasePath() const {
-    return QDir(Folders::LibraryFolder()).absoluteFilePath(QStringLiteral("Syndication/Database3"));
-}
+QString App::DefaultDatabasePath() const { return Preferences::DefaultDatabasePath(); }
 
 bool App::GetPrefs() {
     const QString defaultPath = DefaultDatabasePath();
@@ -92,24 +91,10 @@ bool App::GetPrefs() {
         prefs = std::make_unique<plist>(preferencesFile);
     }
 
-    try {
-        dbFileName = FromUtf8(prefs->root->GetString("DatabaseFileName"));
-    } catch (...) {
-        dbFileName = defaultPath;
-    }
-    if (dbFileName.isEmpty()) dbFileName = defaultPath;
-
-    try {
-        UpdateInterval = static_cast<std::int32_t>(prefs->root->GetInteger("UpdateInterval"));
-    } catch (...) {
-        UpdateInterval = 10;
-    }
-
-    try {
-        AutoRefresh = prefs->root->GetBoolean("AutoRefresh");
-    } catch (...) {
-        AutoRefresh = true;
-    }
+    const PreferenceValues values = Preferences::Read(*prefs, defaultPath);
+    dbFileName = values.dbFileName;
+    UpdateInterval = values.UpdateInterval;
+    AutoRefresh = values.AutoRefresh;
 
     CheckBrowser();
     return false;
@@ -158,7 +143,18 @@ void App::CheckBrowser() {
         w->bbSafari->setText(SafariRunning ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari"));
 }
 
-QString App::RunScript(const QString& command) { return script().Run(command); }
+QString App::RunScript(const QString& command) {
+    QString reply;
+    bool done = false;
+    QEventLoop loop;
+    const bool started = script().Start(command, [&](const ScriptResult& r) {
+        reply = r.output;
+        done = true;
+        loop.quit();
+    });
+    if (started && !done) loop.exec();
+    return reply;
+}
 
 bool App::ReplyIsTrue(const QString& reply) {
     return reply.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;

@@ -5,40 +5,104 @@
 #include <QFileInfo>
 #include <QProcess>
 
-ScriptRunner::ScriptRunner(QString scriptPath, int timeoutMs) : path_(std::move(scriptPath)), timeoutMs_(timeoutMs) {}
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <unistd.h>
+#endif
 
-QString ScriptRunner::Run(const QString& command) {
-    const QFileInfo script(path_);
-    if (path_.isEmpty() || !script.isFile()) return {};
-
-    QString program = path_;
-    QStringList arguments{command};
-    if (script.suffix().compare(QLatin1String("scpt"), Qt::CaseInsensitive) == 0 ||
-        script.suffix().compare(QLatin1String("applescript"), Qt::CaseInsensitive) == 0) {
-        program = QStringLiteral("osascript");
-        arguments.prepend(path_);
-    } else if (!script.isExecutable()) {
-        program = QStringLiteral("/bin/sh");
-        arguments.prepend(path_);
-    }
-
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!process.waitForStarted(timeoutMs_)) return {};
-    process.closeWriteChannel();
-    if (!process.waitForFinished(timeoutMs_)) {
-        // A hung script must not freeze the window: give up, and read it as "not true".
-        process.kill();
-        process.waitForFinished(1000);
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+ScriptRunner::ScriptRunner(QString scriptPath, int timeoutMs, QObject* parent)
+    : QObject(parent), path_(std::move(scriptPath)), timeoutMs_(timeoutMs) {
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        KillGroup();   // the finished signal follows and reports the time-out
+    });
 }
 
-void ScriptRunner::SetScriptPath(const QString& path) { path_ = path; }
-void ScriptRunner::SetTimeout(int ms) { timeoutMs_ = ms; }
+ScriptRunner::~ScriptRunner() { Cancel(); }
+
+bool ScriptRunner::Start(const QString& command, Done done, int timeoutMs) {
+    if (process_) return false;
+    const QFileInfo script(path_);
+    if (path_.isEmpty() || !script.isFile()) {
+        // Reported from the event loop like every other result, so callers see one order of events.
+        QTimer::singleShot(0, this, [done = std::move(done)] {
+            ScriptResult missing;
+            missing.errorOutput = QStringLiteral("the browser-control script is missing");
+            if (done) done(missing);
+        });
+        return true;
+    }
+    const QString suffix = script.suffix().toLower();
+    if (suffix == QLatin1String("scpt") || suffix == QLatin1String("applescript"))
+        return StartProgram(QStringLiteral("/usr/bin/osascript"), {path_, command}, std::move(done), timeoutMs);
+    if (!script.isExecutable())
+        return StartProgram(QStringLiteral("/bin/sh"), {path_, command}, std::move(done), timeoutMs);
+    return StartProgram(path_, {command}, std::move(done), timeoutMs);
+}
+
+bool ScriptRunner::StartProgram(const QString& program, const QStringList& arguments, Done done, int timeoutMs) {
+    if (process_) return false;
+    done_ = std::move(done);
+    process_ = new QProcess(this);
+    process_->setProcessChannelMode(QProcess::SeparateChannels);
+    process_->setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    // Its own process group, so the time-out can end the script together with whatever it started.
+    process_->setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
+    connect(process_, &QProcess::started, this, [this] { pid_ = process_->processId(); });
+    connect(process_, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+        ScriptResult r;
+        r.timedOut = !deadline_.isActive();
+        r.finished = status == QProcess::NormalExit && !r.timedOut;
+        r.exitCode = r.finished ? exitCode : -1;
+        r.output = QString::fromUtf8(process_->readAllStandardOutput()).trimmed();
+        r.errorOutput = QString::fromUtf8(process_->readAllStandardError()).trimmed();
+        Finish(r);
+    });
+    connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;   // the others end in finished
+        ScriptResult r;
+        r.errorOutput = process_->errorString();
+        Finish(r);
+    });
+    deadline_.start(timeoutMs >= 0 ? timeoutMs : timeoutMs_);
+    process_->start(program, arguments);
+    return true;
+}
+
+void ScriptRunner::Finish(ScriptResult result) {
+    deadline_.stop();
+    QProcess* process = process_;
+    process_ = nullptr;
+    pid_ = 0;
+    process->disconnect(this);
+    process->deleteLater();
+    Done done = std::move(done_);
+    done_ = nullptr;
+    if (done) done(result);
+}
+
+void ScriptRunner::KillGroup() {
+#ifdef Q_OS_UNIX
+    if (pid_ > 0) ::kill(-static_cast<pid_t>(pid_), SIGKILL);
+#endif
+    if (process_) process_->kill();
+}
+
+void ScriptRunner::Cancel() {
+    deadline_.stop();
+    if (!process_) return;
+    KillGroup();
+    QProcess* process = process_;
+    process_ = nullptr;
+    pid_ = 0;
+    done_ = nullptr;
+    process->disconnect(this);
+    // Reaped when it has gone; nothing here waits for it.
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    if (process->state() == QProcess::NotRunning) process->deleteLater();
+}
 
 QString ScriptRunner::LocateScript() {
     const QDir here(QCoreApplication::applicationDirPath());

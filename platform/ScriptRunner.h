@@ -1,23 +1,62 @@
 #pragma once
-// Runs the browser-control script with one command word and returns what it printed.
+// Runs a short helper process (the browser-control script, or a system command) without blocking:
+// the result comes back through a callback when the process ends or its time-out ends it. A time-out
+// ends the whole process group, so a script's own children go with it.
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
 
-class ScriptRunner {
+class QProcess;
+
+struct ScriptResult {
+    bool finished = false;   ///< the process ran and exited on its own (whatever its status)
+    bool timedOut = false;   ///< ended by the time-out
+    int exitCode = -1;       ///< meaningful when finished
+    QString output;          ///< standard output, trimmed
+    QString errorOutput;     ///< standard error, trimmed
+
+    bool Succeeded() const { return finished && exitCode == 0; }
+};
+
+class ScriptRunner : public QObject {
+    Q_OBJECT
 public:
-    explicit ScriptRunner(QString scriptPath = LocateScript(), int timeoutMs = 3000);
+    using Done = std::function<void(const ScriptResult&)>;
 
-    /// Runs the script with the command ("Check", "Start" or "Quit") and returns its standard output,
-    /// trimmed. A script that is missing, fails to start or outlives the time-out gives empty text.
-    QString Run(const QString& command);
+    explicit ScriptRunner(QString scriptPath = LocateScript(), int timeoutMs = 3000, QObject* parent = nullptr);
+    ~ScriptRunner() override;
 
-    void SetScriptPath(const QString& path);
-    void SetTimeout(int ms);
+    /// Starts the script with one command word ("Check", "Start", "Quit"). A .scpt or .applescript file runs
+    /// through osascript, a file that is not executable through /bin/sh. False when a run is already under
+    /// way (nothing starts, done is not called); otherwise done is called exactly once, later, from the event
+    /// loop, unless Cancel() comes first. A missing script gives a result that did not finish.
+    bool Start(const QString& command, Done done, int timeoutMs = -1);
+    /// The same for any program with its arguments.
+    bool StartProgram(const QString& program, const QStringList& arguments, Done done, int timeoutMs = -1);
+    bool IsRunning() const { return process_ != nullptr; }
+    /// Ends a running process and its group without calling its done.
+    void Cancel();
+
+    void SetScriptPath(const QString& path) { path_ = path; }
+    QString ScriptPath() const { return path_; }
+    void SetTimeout(int ms) { timeoutMs_ = ms; }
+    int Timeout() const { return timeoutMs_; }
 
     /// Beside the executable (in the bundle's resources on macOS), else the installed copy.
     static QString LocateScript();
 
 private:
+    void Finish(ScriptResult result);
+    void KillGroup();
+
     QString path_;
     int timeoutMs_;
+    QProcess* process_ = nullptr;
+    qint64 pid_ = 0;
+    Done done_;
+    QTimer deadline_;
 };

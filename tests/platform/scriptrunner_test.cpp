@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include "tests/support/gui/GuiTest.h"
 
@@ -18,45 +19,64 @@ QString WriteScript(const QTemporaryDir& dir, const QString& name, const QByteAr
     return f.fileName();
 }
 
-TEST(ScriptRunner, PassesTheCommandAndGivesTheTrimmedOutputOrEmptyText) {
+// Starts the command and lets the event loop run until the result arrives.
+ScriptResult RunToEnd(ScriptRunner& runner, const QString& command) {
+    std::optional<ScriptResult> result;
+    EXPECT_TRUE(runner.Start(command, [&](const ScriptResult& r) { result = r; }));
+    EXPECT_TRUE(WaitUntil([&] { return result.has_value(); }, 5000));
+    return result.value_or(ScriptResult{});
+}
+
+// A zombie (ended, not yet reaped) counts as gone.
+bool Running(const QByteArray& pid) {
+    const QByteArray stat = pid.isEmpty() ? QByteArray() : ReadFile("/proc/" + QString::fromLatin1(pid) + "/stat");
+    const int close = stat.lastIndexOf(')');
+    return close > 0 && stat != "(none)" && stat.mid(close + 2, 1) != "Z";
+}
+
+TEST(ScriptRunner, GivesStatusOutputAndErrorOutputWithoutBlocking) {
     QTemporaryDir dir;
-    EXPECT_EQ(ScriptRunner(WriteScript(dir, "a", "#!/bin/sh\nprintf '  got %s\\n\\n' \"$1\"\n")).Run("Check"),
-              "got Check");
-    EXPECT_EQ(ScriptRunner(WriteScript(dir, "b", "echo true\n", false)).Run("Check"), "true");   // run through sh
-    // A failing script still gives what it printed; a missing one gives nothing.
-    EXPECT_EQ(ScriptRunner(WriteScript(dir, "c", "#!/bin/sh\necho false\necho oops >&2\nexit 3\n")).Run("Check"),
-              "false");
-    EXPECT_EQ(ScriptRunner("/nonexistent/browser-control").Run("Check"), "");
-    EXPECT_EQ(ScriptRunner(QString()).Run("Check"), "");
+    const struct { const char* label; QString path; bool finished; int exitCode; const char* out; const char* err; } cases[] = {
+        {"executable", WriteScript(dir, "a", "#!/bin/sh\nprintf '  got %s\\n\\n' \"$1\"\n"), true, 0, "got Check", ""},
+        {"run through sh", WriteScript(dir, "b", "echo true\n", false), true, 0, "true", ""},
+        {"failing", WriteScript(dir, "c", "#!/bin/sh\necho false\necho oops >&2\nexit 3\n"), true, 3, "false", "oops"},
+        {"missing", "/nonexistent/browser-control", false, -1, "", "the browser-control script is missing"},
+        {"unset", QString(), false, -1, "", "the browser-control script is missing"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ScriptRunner runner(c.path);
+        const ScriptResult r = RunToEnd(runner, "Check");
+        EXPECT_EQ(r.finished, c.finished);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.output, c.out);
+        EXPECT_EQ(r.errorOutput, c.err);
+        EXPECT_FALSE(runner.IsRunning());
+    }
     EXPECT_EQ(ScriptRunner::LocateScript(), QCoreApplication::applicationDirPath() + "/browser-control");
 }
 
-TEST(ScriptRunner, HangingScriptIsEndedAtTheTimeOutAndGivesEmptyText) {
+TEST(ScriptRunner, OneRunAtATimeAndTheTimeOutEndsTheWholeProcessGroup) {
     QTemporaryDir dir;
-    const QString pidFile = dir.filePath("pid");
-    const QString script =
-        WriteScript(dir, "s", "#!/bin/sh\necho $$ > '" + pidFile.toUtf8() + "'\necho true\nexec sleep 60\n");
-    EXPECT_EQ(ScriptRunner(script, 200).Run("Check"), "");
-    const QByteArray pid = ReadFile(pidFile).trimmed();
-    ASSERT_NE(pid, "(none)");
-    EXPECT_FALSE(QDir("/proc/" + QString::fromLatin1(pid)).exists()) << "the hung script still runs";
-}
+    // The script starts a child of its own and then hangs: both must be gone after the time-out.
+    const QString script = WriteScript(dir, "s", "#!/bin/sh\nsleep 60 & echo $! > '" + dir.filePath("child").toUtf8() +
+                                                     "'\necho $$ > '" + dir.filePath("pid").toUtf8() + "'\nwait\n");
+    ScriptRunner runner(script, 200);
+    std::optional<ScriptResult> result;
+    ASSERT_TRUE(runner.Start("Check", [&](const ScriptResult& r) { result = r; }));
+    EXPECT_FALSE(runner.Start("Check", [](const ScriptResult&) { ADD_FAILURE() << "a second run started"; }));
+    ASSERT_TRUE(WaitUntil([&] { return result.has_value(); }, 5000));
+    EXPECT_TRUE(result->timedOut);
+    EXPECT_FALSE(result->finished);
+    EXPECT_TRUE(WaitUntil([&] { return !Running(ReadFile(dir.filePath("pid")).trimmed()) &&
+                                       !Running(ReadFile(dir.filePath("child")).trimmed()); }, 2000))
+        << "the hung script or its child still runs";
 
-// The real browser-control script, with $BROWSER naming a stand-in browser that runs until it is told to end.
-TEST(ScriptRunner, BrowserControlChecksStartsAndQuitsTheBrowserNamedByBROWSER) {
-    GuiEnvironment::ClearHome();   // no browser remembered from an earlier test
-    QTemporaryDir dir;
-    // Named apart from other test runs within the 15 bytes the kernel keeps of a process name.
-    const QString name = QStringLiteral("bx%1-browser").arg(QCoreApplication::applicationPid());
-    qputenv("BROWSER", WriteScript(dir, name, "#!/bin/sh\nwhile :; do sleep 0.05; done\n").toUtf8() + " %s");
-    ScriptRunner runner(QString(BRINDLEX_SOURCE_DIR) + "/scripts/browser-control", 5000);
-    EXPECT_EQ(runner.Run("Check"), "false");
-    EXPECT_EQ(runner.Run("Reload"), "");   // unknown commands print nothing
-    runner.Run("Start");
-    EXPECT_TRUE(WaitUntil([&] { return runner.Run("Check") == "true"; }, 3000));
-    runner.Run("Quit");
-    EXPECT_TRUE(WaitUntil([&] { return runner.Run("Check") == "false"; }, 3000));
-    qunsetenv("BROWSER");
+    // Cancelled, a run reports nothing and its process is ended too.
+    ASSERT_TRUE(runner.Start("Check", [](const ScriptResult&) { ADD_FAILURE() << "a cancelled run reported"; }));
+    ASSERT_TRUE(WaitUntil([&] { return Running(ReadFile(dir.filePath("pid")).trimmed()); }, 2000));
+    runner.Cancel();
+    EXPECT_TRUE(WaitUntil([&] { return !Running(ReadFile(dir.filePath("child")).trimmed()); }, 2000));
+    QCoreApplication::processEvents();
 }
 
 }  // namespace
