@@ -1,14 +1,13 @@
 #include "app/App.h"
 
-#include <QDir>
-#include <QEventLoop>
-#include <QPushButton>
+#include <QEvent>
+#include <QPointer>
 
-#include "platform/DockTile.h"
+#include "app/BrowserControl.h"
+#include "app/FeedDatabase.h"
 #include "app/Preferences.h"
-#include "platform/Folders.h"
-#include "platform/ScriptRunner.h"
-#include "ui/main/Window1.h"
+#include "app/Sequence.h"
+#include "platform/DockTile.h"
 
 namespace {
 App* theApp = nullptr;
@@ -32,6 +31,22 @@ void MakeParentFolder(const std::filesystem::path& file) {
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
 }
+
+// Moves an unreadable preferences file aside under a name no earlier one has, and returns whether it moved.
+// A link stays where it is: the file it points to moves, and the new file is written through the link.
+bool KeepAside(const std::filesystem::path& file) {
+    std::error_code ec;
+    std::filesystem::path real = std::filesystem::canonical(file, ec);
+    if (ec) return false;
+    for (int n = 1; n < 1000; ++n) {
+        std::filesystem::path aside = real;
+        aside += n == 1 ? ".unreadable" : ".unreadable." + std::to_string(n);
+        if (std::filesystem::exists(std::filesystem::symlink_status(aside, ec))) continue;
+        std::filesystem::rename(real, aside, ec);
+        return !ec;
+    }
+    return false;
+}
 }  // namespace
 
 App& app() { return *theApp; }
@@ -42,35 +57,43 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("BrindleX"));
     setDesktopFileName(QStringLiteral("brindlex"));
     seams = MakeRealSeams();
-    script_ = std::make_unique<ScriptRunner>();
+    db = std::make_unique<FeedDatabase>();
+    browser_ = std::make_unique<BrowserControl>();
     dock_ = std::make_unique<DockTile>();
     setWindowIcon(DockTile::ApplicationIcon());
+    connect(browser_.get(), &BrowserControl::checked, this, [this](bool running) {
+        SafariRunning = running;
+        emit browserStateChanged(running);
+    });
+    connect(browser_.get(), &BrowserControl::becameIdle, this, [this] {
+        if (!quitWhenIdle_ || browserQuitForAWhile_) return;
+        quitWhenIdle_ = false;
+        quit();
+    });
+    // Quitting interrupts the statement under way rather than waiting for it.
+    connect(this, &QCoreApplication::aboutToQuit, this, [this] { db->Stop(); });
 }
 
 App::~App() {
-    // The windows reach app() while they go; close them while it still answers.
-    delete Window1::instance(false);
+    db->Stop();
+    browser_->Cancel();
     prefs.reset();
     db.reset();
     dock_.reset();
-    script_.reset();
+    browser_.reset();
     theApp = nullptr;
 }
 
-ScriptRunner& App::script() { return *script_; }
+BrowserControl& App::browser() { return *browser_; }
 DockTile& App::dock() { return *dock_; }
 
 void App::Open() {
-    db = std::make_unique<SqlConnection>();
     preferencesFile = Preferences::File();
     GetPrefs();
 }
 
 bool App::_FileManage_Action() {
-    Window1* w = Window1::instance();
-    w->showNormal();
-    w->raise();
-    w->activateWindow();
+    emit manageRequested();
     return false;
 }
 
@@ -104,15 +127,10 @@ bool App::SetPrefs() {
     if (!Exists(preferencesFile)) preferencesFile = Fresh(preferencesFile);
     MakeParentFolder(preferencesFile);
     prefs = std::make_unique<plist>(preferencesFile);
-    if (prefs->error && prefs->errorMessage == "Not a plist file") {
-        // Written after the old lines, the values would never be read back: every later start would fall
-        // back again. Keep the unreadable file beside the new one instead, and start a clean document.
-        std::error_code ec;
-        std::filesystem::path aside = preferencesFile;
-        aside += ".unreadable";
-        std::filesystem::rename(preferencesFile, aside, ec);
-        if (!ec) prefs = std::make_unique<plist>(preferencesFile);
-    }
+    // Written after the old lines, the values would never be read back: every later start would fall
+    // back again. Keep the unreadable file beside the new one instead, and start a clean document.
+    if (prefs->error && prefs->errorMessage == "Not a plist file" && KeepAside(preferencesFile))
+        prefs = std::make_unique<plist>(preferencesFile);
     try {
         prefs->root->SetString("DatabaseFileName", Utf8(dbFileName));
     } catch (...) {
@@ -129,33 +147,67 @@ bool App::SetPrefs() {
     return false;
 }
 
-bool App::RelaunchSafari() {
-    RunScript(QStringLiteral("Quit"));
-    seams.wait(2500);
-    RunScript(QStringLiteral("Start"));
-    seams.wait(2500);
-    return false;
+void App::ApplyPreferences(const QString& dbFile, bool autoRefresh, std::int32_t interval) {
+    dbFileName = dbFile;
+    AutoRefresh = autoRefresh;
+    UpdateInterval = interval;
+    emit preferencesChanged();   // the main window switches its mode at once
+    SetPrefs();
 }
 
 void App::CheckBrowser() {
-    SafariRunning = ReplyIsTrue(RunScript(QStringLiteral("Check")));
-    if (Window1* w = Window1::instance(false))
-        w->bbSafari->setText(SafariRunning ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari"));
+    if (!quitWhenIdle_) browser_->Check();
 }
 
-QString App::RunScript(const QString& command) {
-    QString reply;
-    bool done = false;
-    QEventLoop loop;
-    const bool started = script().Start(command, [&](const ScriptResult& r) {
-        reply = r.output;
-        done = true;
-        loop.quit();
+bool App::RelaunchSafari(QObject* context, std::function<void()> then) {
+    // The steps belong to the application, so the browser is started again even if the window goes.
+    Sequence::On(this)
+        ->Then([this](Sequence::Next next) { QuitBrowserForAWhile(this, std::move(next)); })
+        ->Wait(2500)
+        ->Then([this](Sequence::Next next) { StartBrowserAgain(this, std::move(next)); })
+        ->Wait(2500)
+        ->Do([context = QPointer<QObject>(context), hasContext = context != nullptr, then] {
+            if (then && (!hasContext || context)) then();
+        })
+        ->Start();
+    return false;
+}
+
+void App::QuitBrowserForAWhile(QObject* context, std::function<void()> then) {
+    browserQuitForAWhile_ = true;
+    browser_->Send(QStringLiteral("Quit"), context, [then](const ScriptResult&) {
+        if (then) then();
     });
-    if (started && !done) loop.exec();
-    return reply;
 }
 
-bool App::ReplyIsTrue(const QString& reply) {
-    return reply.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+void App::StartBrowserAgain(QObject* context, std::function<void()> then) {
+    if (!browserQuitForAWhile_) {
+        if (then) then();
+        return;
+    }
+    browserQuitForAWhile_ = false;
+    browser_->Send(QStringLiteral("Start"), context, [then](const ScriptResult&) {
+        if (then) then();
+    });
+}
+
+std::shared_ptr<void> App::BeginExclusive() {
+    if (exclusive_++ == 0) emit exclusiveChanged(true);
+    return std::shared_ptr<void>(nullptr, [](void*) {
+        if (!theApp) return;
+        if (--theApp->exclusive_ == 0) emit theApp->exclusiveChanged(false);
+    });
+}
+
+void App::RequestQuit() { quit(); }
+
+bool App::event(QEvent* event) {
+    if (event->type() == QEvent::Quit && (browserQuitForAWhile_ || browser_->CommandsPending())) {
+        // A browser quit for a reset is started again before the program goes, and its script is let finish.
+        quitWhenIdle_ = true;
+        StartBrowserAgain(nullptr, {});
+        event->ignore();
+        return true;
+    }
+    return QApplication::event(event);
 }

@@ -1,18 +1,21 @@
 #pragma once
-// The application object: the state both windows share, start-up, preferences, browser control.
+// The application object: the state both windows share, start-up, preferences, browser control, and the
+// database worker. It knows no window: it says what changed through signals, and the windows follow.
 
 #include <QApplication>
 #include <QString>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "app/Seams.h"
-#include "platform/SqlConnection.h"
 #include "plist/plist.h"
 
-class ScriptRunner;
+class BrowserControl;
 class DockTile;
+class FeedDatabase;
+struct ScriptResult;
 
 class App : public QApplication {
     Q_OBJECT
@@ -21,7 +24,7 @@ public:
     ~App() override;
 
     // Shared state, read and written directly by the windows' handlers.
-    std::unique_ptr<SqlConnection> db;
+    std::unique_ptr<FeedDatabase> db;   ///< every statement runs there, on the last refresh's connection
     bool showall = false;
     bool SafariRunning = false;
     std::int32_t Counter = 0;
@@ -33,28 +36,55 @@ public:
     std::filesystem::path preferencesFile;
 
     void Open();                  ///< start-up handler, run once the event loop starts
-    bool _FileManage_Action();    ///< "File" > "Manage"
-    bool RelaunchSafari();        ///< "Quit", wait, "Start", wait
+    bool _FileManage_Action();    ///< "File" > "Manage": asks for the main window (manageRequested)
+    /// "Quit", wait, "Start", wait, then `then` (unless context has gone). The browser is started again
+    /// even if the context goes meanwhile.
+    bool RelaunchSafari(QObject* context = nullptr, std::function<void()> then = {});
     bool GetPrefs();
     bool SetPrefs();
+    /// Save in the preferences window: takes the three values, tells the windows, writes the file.
+    void ApplyPreferences(const QString& dbFile, bool autoRefresh, std::int32_t interval);
 
-    /// Runs "Check"; sets SafariRunning and the caption of the main window's bbSafari.
+    /// Asks the script whether the browser runs; SafariRunning and browserStateChanged follow the answer.
     void CheckBrowser();
-    /// Runs the browser-control script with one command word and returns its reply.
-    QString RunScript(const QString& command);
-    /// The text-to-boolean rule for the reply of "Check".
-    static bool ReplyIsTrue(const QString& reply);
+    BrowserControl& browser();
+    DockTile& dock();
+
+    /// Quits the browser for a sequence that starts it again later; until then, closing the main window or
+    /// quitting the program starts it again first.
+    void QuitBrowserForAWhile(QObject* context, std::function<void()> then);
+    /// Starts the browser again if a sequence quit it (otherwise does nothing); then follows.
+    void StartBrowserAgain(QObject* context, std::function<void()> then);
+    bool BrowserQuitForAWhile() const { return browserQuitForAWhile_; }
+
+    /// Marks a destructive sequence as under way until the last copy of the token goes; the feed actions
+    /// and the browser button do nothing meanwhile (exclusiveChanged).
+    std::shared_ptr<void> BeginExclusive();
+    bool Exclusive() const { return exclusive_ > 0; }
+
+    /// Quits, after starting the browser again if a sequence had quit it and letting its script finish.
+    void RequestQuit();
 
     /// Default database path: Syndication/Database3 in the parent of the preferences folder.
     QString DefaultDatabasePath() const;
 
     Seams seams;
-    ScriptRunner& script();
-    DockTile& dock();
+
+signals:
+    void browserStateChanged(bool running);
+    void preferencesChanged();
+    void manageRequested();
+    void exclusiveChanged(bool exclusive);
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
-    std::unique_ptr<ScriptRunner> script_;
+    std::unique_ptr<BrowserControl> browser_;
     std::unique_ptr<DockTile> dock_;
+    bool browserQuitForAWhile_ = false;
+    bool quitWhenIdle_ = false;
+    int exclusive_ = 0;
 };
 
 /// The one application object.

@@ -2,33 +2,68 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
+
+namespace {
+
+// A dialog parented to the context goes with it; its answer is given once, whichever way it closes.
+void AskForFile(QFileDialog* dialog, QObject* context, Seams::Answer answer) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    auto given = std::make_shared<bool>(false);
+    QObject::connect(dialog, &QFileDialog::fileSelected, context, [answer, given](const QString& file) {
+        if (*given) return;
+        *given = true;
+        answer(file.isEmpty() ? std::nullopt : std::optional<QString>(file));
+    });
+    QObject::connect(dialog, &QDialog::rejected, context, [answer, given] {
+        if (*given) return;
+        *given = true;
+        answer(std::nullopt);
+    });
+    dialog->open();
+}
+
+QWidget* DialogParent(QObject* context) {
+    if (auto* widget = qobject_cast<QWidget*>(context)) return widget->window();
+    return QApplication::activeWindow();
+}
+
+}  // namespace
 
 Seams MakeRealSeams() {
     Seams s;
     s.now = [] { return QDateTime::currentDateTime(); };
-    s.wait = [](int ms) {
-        // A nested loop, so clicks and timer ticks keep running while a handler waits.
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
+    s.after = [](int ms, QObject* context, std::function<void()> step) {
+        QTimer::singleShot(ms, context, std::move(step));
     };
-    s.yield = [] { QCoreApplication::processEvents(); };
     s.message = [](const QString& text) {
-        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                        QApplication::activeWindow());
-        box.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
-        box.exec();
+        auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+                                    QApplication::activeWindow());
+        box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
+        box->setTextFormat(Qt::PlainText);   // the engine's words and file names are not markup
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::ApplicationModal);
+        box->show();
     };
     s.beep = [] { QApplication::beep(); };
     s.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-    s.chooseFile = [](const QString& title, const QString& initialFolder) -> std::optional<QString> {
-        const QString chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, initialFolder);
-        if (chosen.isEmpty()) return std::nullopt;
-        return chosen;
+    s.chooseFile = [](const QString& title, const QString& initialFolder, QObject* context, Seams::Answer answer) {
+        auto* dialog = new QFileDialog(DialogParent(context), title, initialFolder);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        AskForFile(dialog, context, std::move(answer));
+    };
+    s.chooseSaveFile = [](const QString& title, const QString& suggestedFile, QObject* context, Seams::Answer answer) {
+        auto* dialog = new QFileDialog(DialogParent(context), title);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setDirectory(QFileInfo(suggestedFile).absolutePath());
+        dialog->selectFile(QFileInfo(suggestedFile).fileName());
+        AskForFile(dialog, context, std::move(answer));
     };
     return s;
 }

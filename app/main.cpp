@@ -6,6 +6,7 @@
 #include "app/MenuBar1.h"
 #include "platform/DockTile.h"
 #include "ui/main/Window1.h"
+#include "ui/prefs/winPrefs.h"
 
 int main(int argc, char** argv) {
     App application(argc, argv);
@@ -16,12 +17,17 @@ int main(int argc, char** argv) {
     application.setQuitOnLastWindowClosed(!application.dock().CanBringWindowBack());
     QObject::connect(&application.dock(), &DockTile::manageRequested, &application,
                      [] { app()._FileManage_Action(); });
-    QObject::connect(&application.dock(), &DockTile::quitRequested, &application, &QApplication::quit);
+    QObject::connect(&application.dock(), &DockTile::quitRequested, &application, &App::RequestQuit);
+    Window1::FollowApp(application);
 
     Window1::Construct();
     QTimer::singleShot(0, &application, [] {
         app().Open();
         if (Window1* w = Window1::instance(false)) w->Open();
     });
-    return application.exec();
+    const int status = application.exec();
+    // The windows reach app() while they go: close them while it still answers.
+    delete winPrefs::instance(false);
+    delete Window1::instance(false);
+    return status;
 }

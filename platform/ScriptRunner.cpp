@@ -50,7 +50,6 @@ bool ScriptRunner::StartProgram(const QString& program, const QStringList& argum
     // Its own process group, so the time-out can end the script together with whatever it started.
     process_->setChildProcessModifier([] { ::setpgid(0, 0); });
 #endif
-    connect(process_, &QProcess::started, this, [this] { pid_ = process_->processId(); });
     connect(process_, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
         ScriptResult r;
         r.timedOut = !deadline_.isActive();
@@ -68,6 +67,7 @@ bool ScriptRunner::StartProgram(const QString& program, const QStringList& argum
     });
     deadline_.start(timeoutMs >= 0 ? timeoutMs : timeoutMs_);
     process_->start(program, arguments);
+    pid_ = process_->processId();   // known once forked, before the start is reported
     return true;
 }
 

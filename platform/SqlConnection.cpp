@@ -4,8 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <limits>
 #include <cctype>
+#include <limits>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -45,6 +46,23 @@ int TraceCallback(unsigned type, void* context, void* /*statement*/, void* sqlTe
             (*static_cast<std::function<void(const std::string&)>*>(context))(text);
     }
     return 0;
+}
+
+// Waits for another process's lock in short naps, so an interrupt is noticed within a few milliseconds
+// (SQLite's own busy timeout would sleep through it).
+int WaitWhileBusy(void* context, int count) {
+    auto* state = static_cast<SqlConnection::BusyState*>(context);
+    if (state->interrupted)
+        return 0;
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0)
+        state->since = now;
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - state->since).count();
+    const long long left = busyTimeoutMs.load() - waited;
+    if (left <= 0)
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(left, 10)));
+    return 1;
 }
 
 // True when nothing but blanks and semicolons follows the first statement.
@@ -121,7 +139,8 @@ void SqlConnection::HandleDeleter::operator()(sqlite3* db) const noexcept {
     sqlite3_close_v2(db);
 }
 
-SqlConnection::SqlConnection(std::filesystem::path databaseFile) : file_(std::move(databaseFile)) {}
+SqlConnection::SqlConnection(std::filesystem::path databaseFile)
+    : file_(std::move(databaseFile)), busy_(std::make_unique<BusyState>()) {}
 
 SqlConnection::~SqlConnection() = default;
 SqlConnection::SqlConnection(SqlConnection&&) noexcept = default;
@@ -129,6 +148,10 @@ SqlConnection& SqlConnection::operator=(SqlConnection&&) noexcept = default;
 
 bool SqlConnection::Connect() {
     Close();
+    if (busy_->interrupted) {
+        SetError(SQLITE_INTERRUPT, sqlite3_errstr(SQLITE_INTERRUPT));
+        return false;
+    }
     const std::string name = file_.string();
     // An empty name or ":memory:" would give a private database instead of the file.
     if (name.empty() || name == ":memory:") {
@@ -145,8 +168,7 @@ bool SqlConnection::Connect() {
         return false;
     }
     sqlite3_extended_result_codes(handle.get(), 1);
-    appliedTimeoutMs_ = busyTimeoutMs.load();
-    sqlite3_busy_timeout(handle.get(), static_cast<int>(appliedTimeoutMs_));
+    sqlite3_busy_handler(handle.get(), WaitWhileBusy, busy_.get());
 
     // Opening reads nothing; reading the schema now makes a file that is not a database fail here.
     sqlite3_stmt* check = nullptr;
@@ -160,7 +182,10 @@ bool SqlConnection::Connect() {
         return false;
     }
 
-    db_ = std::move(handle);
+    {
+        std::lock_guard<std::mutex> lock(busy_->handle);
+        db_ = std::move(handle);
+    }
     if (trace_)
         sqlite3_trace_v2(db_.get(), SQLITE_TRACE_STMT, TraceCallback, trace_.get());
     ClearError();
@@ -173,10 +198,9 @@ bool SqlConnection::IsConnected() const {
 
 bool SqlConnection::RequireOpen() {
     if (db_) {
-        const long long timeout = busyTimeoutMs.load();
-        if (timeout != appliedTimeoutMs_) {
-            appliedTimeoutMs_ = timeout;
-            sqlite3_busy_timeout(db_.get(), static_cast<int>(timeout));
+        if (busy_->interrupted) {
+            SetError(SQLITE_INTERRUPT, sqlite3_errstr(SQLITE_INTERRUPT));
+            return false;
         }
         return true;
     }
@@ -258,7 +282,18 @@ bool SqlConnection::Commit() {
 }
 
 void SqlConnection::Close() {
-    db_.reset();
+    std::unique_ptr<sqlite3, HandleDeleter> closing;
+    {
+        std::lock_guard<std::mutex> lock(busy_->handle);
+        closing = std::move(db_);
+    }
+}
+
+void SqlConnection::Interrupt() {
+    busy_->interrupted = true;
+    std::lock_guard<std::mutex> lock(busy_->handle);
+    if (db_)
+        sqlite3_interrupt(db_.get());
 }
 
 const std::filesystem::path& SqlConnection::DatabaseFile() const {

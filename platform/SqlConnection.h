@@ -3,10 +3,12 @@
 // Expected failures (a missing file, a busy database, a bad statement) come back as values:
 // a false result plus Error()/ErrorMessage()/ErrorCode() describing the last statement.
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -71,10 +73,14 @@ public:
     /// Commits an open transaction; with nothing pending it does nothing and succeeds.
     bool Commit();
     void Close();
+    /// Stops the statement running now (on another thread) and every later one: they fail as interrupted,
+    /// and so does a busy wait. Safe to call from any thread while the connection object exists and
+    /// its owner does not close it at the same moment.
+    void Interrupt();
     const std::filesystem::path& DatabaseFile() const;   ///< the file behind the connection (empty when unbound)
 
     /// How long a statement waits for another process's lock before failing as busy (about 5 s;
-    /// every connection follows a change from its next statement on).
+    /// every connection follows a change at once).
     static void SetBusyTimeout(std::chrono::milliseconds timeout);
     static std::chrono::milliseconds BusyTimeout();
 
@@ -82,6 +88,13 @@ public:
     void SetTrace(std::function<void(const std::string&)> trace);
 
     sqlite3* Handle() const;   ///< for the transaction guard and tests
+
+    /// What the busy handler keeps between its calls; on the heap, so a moved connection keeps its handler.
+    struct BusyState {
+        std::atomic<bool> interrupted{false};
+        std::chrono::steady_clock::time_point since;
+        std::mutex handle;   ///< held while the handle is set or dropped, and while Interrupt reaches it
+    };
 
 private:
     friend class SqlCursor;
@@ -98,7 +111,7 @@ private:
     std::unique_ptr<sqlite3, HandleDeleter> db_;
     std::unique_ptr<std::function<void(const std::string&)>> trace_;
     std::shared_ptr<SqlStatus> status_ = std::make_shared<SqlStatus>();
-    long long appliedTimeoutMs_ = -1;   ///< the busy timeout the handle has now
+    std::unique_ptr<BusyState> busy_;
 };
 
 /// Rolls back in its destructor unless Commit() ran; never throws.

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QFile>
 #include <fstream>
 
@@ -108,7 +109,7 @@ TEST_F(AppTest, AMissingPreferencesFolderIsMadeAgainByGetPrefsAndBySetPrefs) {
     EXPECT_EQ(Saved(), Values(DefaultDb(), 12, true));
 }
 
-TEST_F(AppTest, StartUpChecksTheBrowserBeforeTheFirstRefresh) {
+TEST_F(AppTest, StartUpChecksTheBrowserAndOpensTheFileTheWindowThenReads) {
     FixtureDb db;
     WritePrefs(Plist(Key("DatabaseFileName", "<string>" + QByteArray::fromStdString(db.path()) + "</string>") +
                      Key("AutoRefresh", "<false/>")));
@@ -116,36 +117,45 @@ TEST_F(AppTest, StartUpChecksTheBrowserBeforeTheFirstRefresh) {
     // What main does: the window with its controls, then App.Open, then the window's Open.
     Window1* w = Window1::Construct();
     app().Open();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(script.Commands(), QStringList{"Check"});
     EXPECT_EQ(w->bbSafari->text(), "Stop Safari");
     EXPECT_EQ(w->ListCount(), 0);
     w->Open();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(w->ListCount(), 5);
     EXPECT_EQ(w->stCounter->text(), "Ready.  Click Update to check.");
     EXPECT_TRUE(seams.messages.isEmpty());
 }
 
-TEST_F(AppTest, StartUpWithAMissingDatabaseCompletesAndReportsItOnce) {
-    WritePrefs(Plist(Key("DatabaseFileName", "<string>/nonexistent/Database3</string>")));
-    Window1* w = Window1::Construct();
-    app().Open();
-    w->Open();
-    EXPECT_EQ(seams.messages, QStringList{"The database couldn't be opened."});
-    EXPECT_EQ(seams.beeps, 1);
-    EXPECT_TRUE(w->Timer1->isActive());   // the fallbacks: automatic refresh every 10 s
-    EXPECT_EQ(w->stCounter->text(), "Next check in 10 seconds...");
-}
-
-TEST(App, OnlyTrueReadsAsRunning) {
-    for (const char* reply : {"true", "True", " true\n"}) EXPECT_TRUE(App::ReplyIsTrue(reply)) << reply;
-    for (const char* reply : {"false", "", "yes", "1", "truer", "not true"})
-        EXPECT_FALSE(App::ReplyIsTrue(reply)) << reply;
+// Kept aside, an unreadable file never replaces one kept earlier; through a link, the file it points to
+// is the one kept aside and replaced, and the link stays.
+TEST_F(AppTest, UnreadablePreferencesAreKeptAsideUnderNewNamesAndALinkStays) {
+    const QString real = GuiEnvironment::Home() + "/elsewhere/Brindle.plist";
+    QDir().mkpath(QFileInfo(real).absolutePath());
+    QDir().mkpath(Folders::PreferencesFolder());
+    QFile::link(real, PrefsPath());
+    for (const char* text : {"first unreadable\n", "second unreadable\n", "third\n"}) {
+        std::ofstream(real.toStdString(), std::ios::trunc) << text;
+        app().Open();
+        SetFields("/x/Database3", 20, false);
+        app().SetPrefs();
+    }
+    EXPECT_EQ(ReadFile(real + ".unreadable"), "first unreadable\n");
+    EXPECT_EQ(ReadFile(real + ".unreadable.2"), "second unreadable\n");
+    EXPECT_EQ(ReadFile(real + ".unreadable.3"), "third\n");
+    EXPECT_TRUE(QFileInfo(PrefsPath()).isSymLink());
+    app().GetPrefs();
+    EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
 }
 
 TEST_F(AppTest, RelaunchSafariQuitsWaitsStartsWaitsAndLeavesTheStateAlone) {
     Window1* w = Window1::Construct();
     FakeScript script("true");
-    EXPECT_FALSE(app().RelaunchSafari());
+    bool done = false;
+    EXPECT_FALSE(app().RelaunchSafari(w, [&] { done = true; }));
+    ASSERT_TRUE(Settle());
+    EXPECT_TRUE(done);
     EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
     EXPECT_EQ(seams.waits, (QVector<int>{2500, 2500}));
     EXPECT_FALSE(app().SafariRunning);
@@ -154,22 +164,24 @@ TEST_F(AppTest, RelaunchSafariQuitsWaitsStartsWaitsAndLeavesTheStateAlone) {
 
 TEST_F(AppTest, ManageRaisesTheOpenWindowOrOpensANewOneWithAFreshListOnceItWasClosed) {
     FixtureDb db;
-    QPointer<Window1> first = OpenMainWindow(db, true);
+    QPointer<Window1> first = OpenMainWindow(db);
     db.exec("DELETE FROM Sources WHERE id=7");
     first->FileManage()->trigger();
     EXPECT_EQ(Window1::instance(false), first);
     EXPECT_EQ(first->ListCount(), 5);
     // Closing stops the timers, and quits only where nothing could bring the window back.
     app().setQuitOnLastWindowClosed(app().dock().CanBringWindowBack());
+    first->Timer2->start();
     first->close();
     EXPECT_EQ(app().quitOnLastWindowClosed(), !app().dock().CanBringWindowBack());
     app().setQuitOnLastWindowClosed(false);
-    EXPECT_FALSE(Window1::Alive(first));
     EXPECT_TRUE(!first || !(first->Timer1->isActive() || first->Timer2->isActive()));
     EXPECT_EQ(Window1::instance(false), nullptr);
+    app().AutoRefresh = true;
     EXPECT_FALSE(app()._FileManage_Action());
     Window1* second = Window1::instance(false);
     ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(Settle());
     EXPECT_TRUE(second->isVisible());
     EXPECT_EQ(second->ListCount(), 4);
     EXPECT_TRUE(second->Timer1->isActive());

@@ -7,6 +7,7 @@
 LinkText::LinkText(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setWordWrap(true);
+    setTextFormat(Qt::PlainText);   // an address from a feed is text, never markup
     setCursor(Qt::PointingHandCursor);
 }
 

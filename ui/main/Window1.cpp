@@ -1,34 +1,35 @@
-// Building the main window, its opening sequence, the feed list with its totals, and the clock.
+// Building the main window, its opening sequence, the feed list with its totals, and the thin entry
+// points that hand each event to the part that does the work.
 #include "ui/main/Window1.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTimer>
-#include <QTreeWidget>
-#include <filesystem>
 
 #include "app/App.h"
+#include "app/FeedDatabase.h"
 #include "app/MenuBar1.h"
 #include "feeds/FeedList.h"
 #include "platform/DockTile.h"
 #include "platform/IconDownloader.h"
 #include "ui/main/BusyIndicator.h"
+#include "ui/main/DetailPane.h"
+#include "ui/main/FeedListModel.h"
 #include "ui/main/IconCanvas.h"
 #include "ui/main/LinkText.h"
-#include "ui/main/RowColour.h"
+#include "ui/main/UnreadBadge.h"
+#include "ui/main/UpdateCycle.h"
+#include "ui/main/WindowFonts.h"
+#include "ui/prefs/winPrefs.h"
 
 QPointer<Window1> Window1::instance_;
 
@@ -37,30 +38,15 @@ namespace {
 constexpr int kContentWidth = 555;
 constexpr int kContentHeight = 488;
 
-// The list's paint hook: every visible cell of a row takes the colour its texts call for.
-class RowColourDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const QAbstractItemModel* model = index.model();
-        const QColor colour = RowTextColour(model->index(index.row(), 2, index.parent()).data().toString(),
-                                            model->index(index.row(), 4, index.parent()).data().toString());
-        if (colour.isValid()) option->palette.setColor(QPalette::Text, colour);
-    }
-};
-
 // A list box highlights the whole row, not only its columns: the strip right of the last visible column
 // takes the row's selection colour too.
-class FeedList : public QTreeWidget {
+class FeedListView : public QTreeView {
 public:
-    using QTreeWidget::QTreeWidget;
+    using QTreeView::QTreeView;
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QTreeWidget::drawRow(painter, option, index);
+        QTreeView::drawRow(painter, option, index);
         const int right = header()->length() - header()->offset();
         if (!selectionModel()->isRowSelected(index.row(), index.parent()) || right >= viewport()->width()) return;
         const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
@@ -69,30 +55,10 @@ protected:
     }
 };
 
-QFont TextFont(int pixels, bool bold = false) {
-    QFont f = QApplication::font();
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-// The locale's long time without its time zone: hours, minutes and seconds only.
-QString LongTimeFormat(const QLocale& locale) {
-    const QString format = locale.timeFormat(QLocale::LongFormat);
-    QString out;
-    bool quoted = false;
-    for (QChar c : format) {
-        if (c == QLatin1Char('\'')) quoted = !quoted;
-        if (!quoted && c == QLatin1Char('t')) continue;
-        out += c;
-    }
-    return out.simplified();
-}
-
 }  // namespace
 
 Window1* Window1::instance(bool create) {
-    if (instance_ && !instance_->closed_) return instance_;
+    if (instance_) return instance_;
     if (!create) return nullptr;
     Window1* w = Construct();
     w->Open();
@@ -100,14 +66,21 @@ Window1* Window1::instance(bool create) {
 }
 
 Window1* Window1::Construct() {
-    if (instance_ && !instance_->closed_) return instance_;
+    if (instance_) return instance_;
     auto* w = new Window1();
     instance_ = w;
     w->show();
     return w;
 }
 
-bool Window1::Alive(const QPointer<Window1>& window) { return window && !window->closed_; }
+void Window1::FollowApp(App& a) {
+    QObject::connect(&a, &App::manageRequested, &a, [] {
+        Window1* w = Window1::instance();
+        w->showNormal();
+        w->raise();
+        w->activateWindow();
+    });
+}
 
 Window1::Window1(QWidget* parent) : QMainWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -119,19 +92,32 @@ Window1::Window1(QWidget* parent) : QMainWindow(parent) {
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("content"));
     content->setFixedSize(kContentWidth, kContentHeight);
-    content->setFont(TextFont(11));
+    content->setFont(WindowFonts::Pixels(11));
     setCentralWidget(content);
     layout()->setSizeConstraint(QLayout::SetFixedSize);   // no grow box: the window is as big as its content
 
     createList();
     createTotals();
-    createDetailPane();
+    ProgressWheel1 = new BusyIndicator(content);
+    ProgressWheel1->setObjectName(QStringLiteral("ProgressWheel1"));
+    ProgressWheel1->setGeometry(329, 464, 16, 16);
+    detail_ = new DetailPane(content);
+    TCPSocket1 = detail_->TCPSocket1;
+    Canvas2 = detail_->Canvas2;
+    stTitle = detail_->stTitle;
+    stURL = detail_->stURL;
+    stHomepage = detail_->stHomepage;
+    GroupBox1 = detail_->GroupBox1;
+    stHTTPDate = detail_->stHTTPDate;
+    connect(detail_, &DetailPane::urlPressed, this, [this] { stURL_MouseDown(0, 0); });
+    connect(detail_, &DetailPane::homePagePressed, this, [this] { stHomepage_MouseDown(0, 0); });
     createButtons();
     createStatusLine();
-    createTimers();
+    cycle_ = new UpdateCycle(*this);
+    Timer1 = cycle_->Timer1;
+    Timer2 = cycle_->Timer2;
 
-    // The list, its totals, the detail pane, the buttons and the status line are built in bands, but the
-    // controls go into the window in the order below, which is the order the handlers know them by.
+    // The parts are built by band, but the controls stack in the order below, the order handlers know them by.
     controls_ = {ListBox1,      StaticText1, StaticText2,  StaticText3,  stNumSources, stNumUnread,
                  stNumArticles, ProgressWheel1, TCPSocket1, Canvas2,     stTitle,      stURL,
                  stHomepage,    GroupBox1,   stHTTPDate,   Timer1,       stCounter,    bbMarkRead,
@@ -139,13 +125,20 @@ Window1::Window1(QWidget* parent) : QMainWindow(parent) {
                  bbSafari,      bbShow,      bbPrefs,      BevelButton1, stTime};
     for (QObject* c : controls_)
         if (auto* widget = qobject_cast<QWidget*>(c)) widget->raise();
-    // The group box only frames the pane; clicks go through to the links inside it.
-    GroupBox1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    App& a = app();
+    connect(&a, &App::browserStateChanged, this, [this](bool running) {
+        bbSafari->setText(running ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari"));
+    });
+    connect(&a, &App::preferencesChanged, this, [this] { cycle_->SetMode(app().AutoRefresh); });
+    connect(&a, &App::exclusiveChanged, this, &Window1::FollowExclusive);
+    FollowExclusive(a.Exclusive());
 }
 
-Window1::~Window1() = default;
-
-void Window1::addControl(QObject* control, const char* name) { control->setObjectName(QLatin1String(name)); }
+Window1::~Window1() {
+    // Its sequences go with its children, after this: what they let go of must not reach a half-gone window.
+    QObject::disconnect(&app(), nullptr, this, nullptr);
+}
 
 QList<QObject*> Window1::Controls() const { return controls_; }
 
@@ -159,24 +152,21 @@ QAction* Window1::FileMenu() const {
 QAction* Window1::FileManage() const { return menuBar()->findChild<QAction*>(QStringLiteral("FileManage")); }
 
 void Window1::createList() {
-    QWidget* content = centralWidget();
-    ListBox1 = new FeedList(content);
-    addControl(ListBox1, "ListBox1");
+    model_ = new FeedListModel(this);
+    ListBox1 = new FeedListView(centralWidget());
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(14, 48, 521, 206);
-    ListBox1->setColumnCount(6);
-    ListBox1->setHeaderLabels(QStringList(6, QString()));
+    ListBox1->setModel(model_);
     ListBox1->setRootIsDecorated(false);
     ListBox1->setItemsExpandable(false);
+    ListBox1->setUniformRowHeights(true);   // thousands of feeds lay out at once
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListBox1->setDragEnabled(false);
     ListBox1->setDragDropMode(QAbstractItemView::NoDragDrop);
-    ListBox1->setSortingEnabled(false);
     ListBox1->setAllColumnsShowFocus(true);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    ListBox1->setItemDelegate(new RowColourDelegate(ListBox1));
     QHeaderView* header = ListBox1->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
@@ -188,7 +178,7 @@ void Window1::createList() {
     for (int c = 0; c < 6; ++c) ListBox1->setColumnWidth(c, widths[c]);
     // Width 0 is not enough on its own: a hidden section can't be seen, nor dragged open.
     for (int c = 3; c < 6; ++c) ListBox1->setColumnHidden(c, true);
-    connect(ListBox1, &QTreeWidget::itemSelectionChanged, this, &Window1::ListBox1_Change);
+    connect(ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Window1::ListBox1_Change);
 }
 
 void Window1::createTotals() {
@@ -208,61 +198,12 @@ void Window1::createTotals() {
     stNumArticles = label("stNumArticles", QStringLiteral("99999"), {313, 259, 39, 20});
 }
 
-void Window1::createDetailPane() {
-    QWidget* content = centralWidget();
-    ProgressWheel1 = new BusyIndicator(content);
-    addControl(ProgressWheel1, "ProgressWheel1");
-    ProgressWheel1->setGeometry(329, 464, 16, 16);
-
-    TCPSocket1 = new IconDownloader(this);
-    addControl(TCPSocket1, "TCPSocket1");
-    connect(TCPSocket1, &IconDownloader::DownloadComplete, this, &Window1::TCPSocket1_DownloadComplete);
-
-    Canvas2 = new IconCanvas(content);
-    addControl(Canvas2, "Canvas2");
-    Canvas2->setGeometry(397, 296, 122, 120);
-
-    stTitle = new QLabel(QStringLiteral("stTitle"), content);
-    addControl(stTitle, "stTitle");
-    stTitle->setGeometry(20, 296, 340, 20);
-    stTitle->setFont(TextFont(11, true));
-    stTitle->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-
-    auto link = [this, content](const char* name, const QString& text, const QRect& r) {
-        auto* l = new LinkText(text, content);
-        addControl(l, name);
-        l->setGeometry(r);
-        QFont f = TextFont(11);
-        f.setUnderline(true);
-        l->setFont(f);
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-        l->setPalette(p);
-        return l;
-    };
-    auto* url = link("stURL", QStringLiteral("stURl"), {20, 318, 343, 40});
-    auto* home = link("stHomepage", QStringLiteral("stHomepage"), {20, 362, 343, 40});
-    stURL = url;
-    stHomepage = home;
-    connect(url, &LinkText::pressed, this, &Window1::stURL_MouseDown);
-    connect(home, &LinkText::pressed, this, &Window1::stHomepage_MouseDown);
-
-    GroupBox1 = new QGroupBox(content);
-    addControl(GroupBox1, "GroupBox1");
-    GroupBox1->setGeometry(14, 284, 520, 144);
-
-    stHTTPDate = new QLabel(QStringLiteral("stHTTPDate"), content);
-    addControl(stHTTPDate, "stHTTPDate");
-    stHTTPDate->setGeometry(20, 396, 238, 20);
-    stHTTPDate->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-}
-
 void Window1::createButtons() {
     QWidget* content = centralWidget();
     auto bevel = [this, content](const char* name, const QString& caption, const QString& tip, int x, int y,
                                  void (Window1::*handler)()) {
         auto* b = new QPushButton(caption, content);
-        addControl(b, name);
+        b->setObjectName(QLatin1String(name));
         b->setGeometry(x, y, 100, 22);
         b->setToolTip(tip);
         b->setFocusPolicy(Qt::NoFocus);
@@ -295,132 +236,162 @@ void Window1::createButtons() {
 void Window1::createStatusLine() {
     QWidget* content = centralWidget();
     stCounter = new QLabel(QStringLiteral("Ready.  Click Update to check."), content);
-    addControl(stCounter, "stCounter");
+    stCounter->setObjectName(QStringLiteral("stCounter"));
     stCounter->setGeometry(14, 464, 310, 18);
     stCounter->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     stTime = new QLabel(QString(), content);
-    addControl(stTime, "stTime");
+    stTime->setObjectName(QStringLiteral("stTime"));
     stTime->setGeometry(357, 464, 178, 18);
     stTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
-void Window1::createTimers() {
-    Timer1 = new QTimer(this);
-    addControl(Timer1, "Timer1");
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &Window1::Timer1_Action);
-
-    Timer2 = new QTimer(this);
-    addControl(Timer2, "Timer2");
-    Timer2->setInterval(1000);
-    connect(Timer2, &QTimer::timeout, this, &Window1::Timer2_Action);
-}
-
 void Window1::Open() {
-    PercentageIcon = QImage(128, 128, QImage::Format_ARGB32_Premultiplied);
-    PercentageIcon.fill(Qt::transparent);
-    ListBox1->setHeaderLabels({QStringLiteral("Source Feed"), QStringLiteral("Article Count"),
-                               QStringLiteral("Unread Count"), QString(), QString(), QString()});
+    PercentageIcon = UnreadBadge::NewPicture();
+    model_->SetHeadings({QStringLiteral("Source Feed"), QStringLiteral("Article Count"),
+                         QStringLiteral("Unread Count")});
     app().showall = false;
-    QPointer<Window1> self(this);
     GetDBInfo(app().showall);
-    if (!Alive(self)) return;   // the message box of a failed open runs a nested event loop
-
-    Timer1->setInterval(1000);
-    Timer2->setInterval(1000);
-    if (app().AutoRefresh) {
-        Timer1->start();
-        Timer2->stop();
-        stCounter->setText(QStringLiteral("Next check in %1 seconds...").arg(app().UpdateInterval));
-    } else {
-        Timer1->stop();
-        Timer2->start();
-        stCounter->setText(QStringLiteral("Ready.  Click Update to check."));
-    }
+    cycle_->SetMode(app().AutoRefresh);
     ProgressWheel1->hide();
 }
 
 void Window1::closeEvent(QCloseEvent* event) {
     // Quit with the last window only where nothing could bring this one back.
     qApp->setQuitOnLastWindowClosed(!app().dock().CanBringWindowBack());
-    closed_ = true;
     Timer1->stop();
     Timer2->stop();
-    TCPSocket1->Cancel();
+    detail_->ClearIcon();
+    instance_.clear();   // the next "Manage" builds a new window, even before this one is deleted
     QMainWindow::closeEvent(event);
 }
 
-void Window1::GetDBInfo(bool allFeeds) {
+void Window1::GetDBInfo(bool allFeeds, std::function<void()> then) {
     App& a = app();
-    a.db = std::make_unique<SqlConnection>(std::filesystem::path(QFile::encodeName(a.dbFileName).toStdString()));
-    // SQLite takes a zero-byte file for an empty database; for the user it is no feed database at all.
-    const QFileInfo file(a.dbFileName);
-    const bool open = !(file.isFile() && file.size() == 0) && a.db->Connect();
-    if (!open) {
-        QPointer<Window1> self(this);
-        a.seams.beep();
-        a.seams.message(QStringLiteral("The database couldn't be opened."));
-        if (!self) return;
-    }
-    ListBox1->clear();
-    if (!open) return;
+    a.db->Refresh(this, a.dbFileName, allFeeds, [this, allFeeds, then = std::move(then)](const RefreshResult& r) {
+        // The file was changed while this was read: the list of the file chosen now is what is wanted.
+        if (QByteArray::fromStdString(r.path) != QFile::encodeName(app().dbFileName)) {
+            GetDBInfo(allFeeds, then);
+            return;
+        }
+        if (r.id != applied_) {   // callers merged into one refresh share one result, applied once
+            applied_ = r.id;
+            Apply(r);
+        }
+        if (then) then();
+    });
+}
 
-    const FeedListing listing = ReadFeedList(*a.db, allFeeds);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<int>(listing.rows.size()));
-    for (const auto& row : listing.rows) {
-        auto* item = new QTreeWidgetItem();
-        for (int c = 0; c < 6; ++c) item->setText(c, QString::fromStdString(row[c]));
-        items << item;
+void Window1::Apply(const RefreshResult& r) {
+    if (!r.opened) {
+        app().seams.beep();
+        app().seams.message(QStringLiteral("The database couldn't be opened."));
     }
-    ListBox1->addTopLevelItems(items);
-    stNumSources->setText(QString::fromStdString(listing.numSources));
-    stNumArticles->setText(QString::fromStdString(listing.numArticles));
-    stNumUnread->setText(QString::fromStdString(listing.numUnread));
-    NumUnread = LeadingNumber(listing.numUnread);
+    model_->SetRows(r.listing.rows);   // empty when the database could not be opened
+    if (!r.opened) return;
+    stNumSources->setText(QString::fromStdString(r.listing.numSources));
+    stNumArticles->setText(QString::fromStdString(r.listing.numArticles));
+    stNumUnread->setText(QString::fromStdString(r.listing.numUnread));
+    NumUnread = LeadingNumber(r.listing.numUnread);
     SetListIndex(0);
 }
 
-void Window1::bbShow_Action() {
-    if (app().showall) {
-        bbShow->setText(QStringLiteral("Show All"));
-        bbShow->setToolTip(QStringLiteral("Show all feeds"));
-        app().showall = false;
-    } else {
-        bbShow->setText(QStringLiteral("Show Subscribed"));
-        bbShow->setToolTip(QStringLiteral("Show only subscribed feeds"));
-        app().showall = true;
-    }
-    GetDBInfo(app().showall);
-}
-
-void Window1::UpdateTime() {
-    CurrentTime = app().seams.now();
-    const QLocale locale;
-    stTime->setText(locale.toString(CurrentTime.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                    locale.toString(CurrentTime.time(), LongTimeFormat(locale)));
+void Window1::FollowExclusive(bool exclusive) {
+    for (QPushButton* b : {bbMarkRead, bbMarkUnread, bbMarkAllRead, bbReset, bbResetAll})
+        b->setEnabled(!exclusive);
+    bbSafari->setEnabled(!exclusive && !safariBusy_);
 }
 
 int Window1::ListIndex() const {
-    const QList<QTreeWidgetItem*> selected = ListBox1->selectedItems();
-    return selected.isEmpty() ? -1 : ListBox1->indexOfTopLevelItem(selected.first());
+    const QModelIndexList rows = ListBox1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void Window1::SetListIndex(int row) {
-    QTreeWidgetItem* item = (row >= 0 && row < ListBox1->topLevelItemCount()) ? ListBox1->topLevelItem(row) : nullptr;
-    if (!item) {
+    if (row < 0 || row >= ListCount()) {
         ListBox1->clearSelection();
         return;
     }
-    if (item->isSelected()) return;
-    ListBox1->setCurrentItem(item);
-    ListBox1->scrollToItem(item);
+    if (row == ListIndex()) return;
+    const QModelIndex index = model_->index(row, 0);
+    ListBox1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+    ListBox1->scrollTo(index);
 }
 
-QString Window1::Cell(int row, int column) const {
-    const QTreeWidgetItem* item = ListBox1->topLevelItem(row);
-    return item ? item->text(column) : QString();
+QString Window1::Cell(int row, int column) const { return model_->Cell(row, column); }
+
+int Window1::ListCount() const { return model_->rowCount(); }
+
+// ---- thin entry points ----
+
+void Window1::ListBox1_Change() {
+    const int row = ListIndex();
+    if (row < 0) return;
+    const QString key = Cell(row, FeedListModel::Key);
+    const QString iconText = Cell(row, FeedListModel::IconUrl);
+    detail_->ClearIcon();   // the previous feed's icon must not land in this feed's box
+    app().db->Run<feed>(
+        this,
+        [id = key.toStdString()](SqlConnection& db) {
+            feed record;
+            record.ID = id;
+            record.Load(db);
+            record.rs.reset();   // the cursor belongs to the worker's connection
+            return record;
+        },
+        [this, key, iconText](feed record) {
+            // Selected again meanwhile: the newer selection's own load is on its way.
+            if (ListIndex() < 0 || Cell(ListIndex(), FeedListModel::Key) != key) return;
+            detail_->Show(record);
+            detail_->FetchIcon(iconText, QString::fromStdString(record.HomePage));
+        });
 }
 
-int Window1::ListCount() const { return ListBox1->topLevelItemCount(); }
+void Window1::TCPSocket1_DownloadComplete(const QString&, int httpStatus, const QString& file) {
+    detail_->IconArrived(httpStatus, file);
+}
+
+void Window1::Canvas2_Paint() { Canvas2->update(); }
+
+bool Window1::stURL_MouseDown(int, int) {
+    detail_->OpenLink(stURL->text());
+    return false;
+}
+
+bool Window1::stHomepage_MouseDown(int, int) {
+    detail_->OpenLink(stHomepage->text());
+    return false;
+}
+
+QVector<std::int32_t> Window1::GetImageSize(const QImage& pic) const { return DetailPane::GetImageSize(pic); }
+
+void Window1::Timer1_Action() { cycle_->Tick(); }
+void Window1::Timer2_Action() { cycle_->Watch(); }
+void Window1::bbUpdate_Action() { cycle_->UpdateNow(); }
+void Window1::UpdateTime() { cycle_->UpdateTime(); }
+
+void Window1::bbShow_Action() {
+    App& a = app();
+    a.showall = !a.showall;
+    // The caption names what the next click shows.
+    bbShow->setText(a.showall ? QStringLiteral("Show Subscribed") : QStringLiteral("Show All"));
+    bbShow->setToolTip(a.showall ? QStringLiteral("Show only subscribed feeds") : QStringLiteral("Show all feeds"));
+    GetDBInfo(a.showall);
+}
+
+void Window1::bbPrefs_Action() {
+    App& a = app();
+    if (!a.prefsVisible) {
+        winPrefs::instance();   // builds, opens and shows it
+        a.prefsVisible = true;
+    } else {
+        if (winPrefs* p = winPrefs::instance(false)) {
+            p->hide();
+            p->close();
+        }
+        a.prefsVisible = false;
+    }
+}
+
+void Window1::BevelButton1_Action() { app().RequestQuit(); }

@@ -1,30 +1,33 @@
 #pragma once
 // The main window: feed list, totals, detail pane, two rows of buttons, status line and clock.
-// Handlers are named <control>_<event>; the Parts of the window live in several source files:
-//   Window1.cpp         building the controls, Open, the list and totals, the clock
-//   Window1Detail.cpp   the detail pane and the icon fetch
-//   Window1Browser.cpp  the browser button and Timer2
-//   Window1Actions.cpp  the five feed actions
-//   Window1Cycle.cpp    Timer1, Update Now, the unread badge, Quit, Preferences
+// Handlers keep the names of the design (<control>_<event>) and are thin: the work is done by
+//   FeedListModel   the rows, their roles and colours          DetailPane    texts, icon fetch, links
+//   UpdateCycle     both timers, countdown, refresh, badge    App::db       every statement, off this thread
+// Window1Actions.cpp holds the five feed actions and the browser button, which run as timed sequences.
 
 #include <QDateTime>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QTreeView>
 #include <QVector>
 #include <cstdint>
+#include <functional>
 
+class App;
 class QAction;
 class QGroupBox;
 class QLabel;
-class QMenu;
 class QPushButton;
 class QTimer;
-class QTreeWidget;
-class QWidget;
+class DetailPane;
+class FeedListModel;
 class IconCanvas;
 class IconDownloader;
+class LinkText;
+class UpdateCycle;
+struct RefreshResult;
 
 class Window1 : public QMainWindow {
     Q_OBJECT
@@ -34,8 +37,8 @@ public:
     /// Builds the window with its controls and shows it, without running Open: start-up runs
     /// App::Open in between. Returns the existing window when there is one.
     static Window1* Construct();
-    /// The window still exists and has not been closed; handlers check it after every wait.
-    static bool Alive(const QPointer<Window1>& window);
+    /// Makes the windows follow the application: "Manage" shows the main window, and so on.
+    static void FollowApp(App& app);
     ~Window1() override;
 
     // Fields
@@ -45,7 +48,7 @@ public:
     QDateTime CurrentTime;
 
     // Controls, in creation order
-    QTreeWidget* ListBox1 = nullptr;
+    QTreeView* ListBox1 = nullptr;
     QLabel* StaticText1 = nullptr;
     QLabel* StaticText2 = nullptr;
     QLabel* StaticText3 = nullptr;
@@ -56,8 +59,8 @@ public:
     IconDownloader* TCPSocket1 = nullptr;
     IconCanvas* Canvas2 = nullptr;
     QLabel* stTitle = nullptr;
-    QLabel* stURL = nullptr;
-    QLabel* stHomepage = nullptr;
+    LinkText* stURL = nullptr;
+    LinkText* stHomepage = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* stHTTPDate = nullptr;
     QTimer* Timer1 = nullptr;
@@ -98,17 +101,21 @@ public:
     void Open();
 
     // Methods
-    void GetDBInfo(bool allFeeds);
+    /// Re-reads the list and totals on the worker; when the result is in, fills them in one step,
+    /// selects row 0 and runs then (also when the database could not be opened).
+    void GetDBInfo(bool allFeeds, std::function<void()> then = {});
     QVector<std::int32_t> GetImageSize(const QImage& pic) const;   ///< [unused, width, height]
     void UpdateTime();
-    void Refresh();            ///< the common refresh of the countdown and "Update Now"
-    void DrawUnreadBadge();
 
     // The list as the handlers see it: selected row index (-1 = none), cell texts, row count.
     int ListIndex() const;
     void SetListIndex(int row);
     QString Cell(int row, int column) const;
     int ListCount() const;
+
+    FeedListModel& List() const { return *model_; }
+    DetailPane& Detail() const { return *detail_; }
+    UpdateCycle& Cycle() const { return *cycle_; }
 
     /// The 29 controls in creation order (the timers and the HTTP client included).
     QList<QObject*> Controls() const;
@@ -121,14 +128,19 @@ private:
     void createMenuBar();
     void createList();
     void createTotals();
-    void createDetailPane();
     void createButtons();
     void createStatusLine();
-    void createTimers();
+    void Apply(const RefreshResult& result);
+    /// The buttons that change the database or the browser do nothing while a reset is under way.
+    void FollowExclusive(bool exclusive);
 
-    void addControl(QObject* control, const char* name);
-
+    FeedListModel* model_ = nullptr;
+    DetailPane* detail_ = nullptr;
+    UpdateCycle* cycle_ = nullptr;
     QList<QObject*> controls_;
-    bool closed_ = false;
+    std::uint64_t applied_ = 0;     ///< the last refresh whose result is on screen
+    bool safariBusy_ = false;       ///< the browser button's own sequence is under way
     static QPointer<Window1> instance_;
+
+    friend class Window1Actions;
 };

@@ -1,89 +1,156 @@
-// The five feed actions: mark read, mark unread, mark all read, reset one feed, reset everything.
-#include <QPointer>
-#include <filesystem>
-#include <system_error>
+// The five feed actions and the browser button. Those with pauses in them run as timed sequences owned
+// by the window: closing it drops their remaining steps, and a browser they quit is started again.
+#include <QPushButton>
 
 #include "app/App.h"
+#include "app/BrowserControl.h"
+#include "app/FeedDatabase.h"
+#include "app/Sequence.h"
+#include "feeds/SyndicationFile.h"
 #include "feeds/feed.h"
+#include "ui/main/FeedListModel.h"
 #include "ui/main/Window1.h"
 
 namespace {
 
-// The feed operations need a connection; before the first refresh there may be none at all.
-SqlConnection& Db() {
-    App& a = app();
-    if (!a.db) a.db = std::make_unique<SqlConnection>();
-    return *a.db;
+using Next = Sequence::Next;
+
+// Mark Read and Mark Unread: change the selected feed, re-read, select the same row again.
+void MarkSelected(Window1& w, void (feed::*mark)(SqlConnection&)) {
+    const int row = w.ListIndex();
+    if (row < 0 || app().Exclusive()) return;
+    w.selectedID = row;
+    app().db->Run<bool>(&w, [id = w.Cell(row, FeedListModel::Key).toStdString(), mark](SqlConnection& db) {
+        feed record;
+        record.ID = id;
+        (record.*mark)(db);
+        return true;
+    }, {});
+    // The worker runs jobs in the order asked: the re-read sees the change.
+    w.GetDBInfo(app().showall, [&w] { w.SetListIndex(w.selectedID); });
 }
 
-feed SelectedFeed(const Window1& w, int row) {
-    feed f;
-    f.ID = w.Cell(row, 3).toStdString();
-    return f;
-}
+// What a reset of everything needs to know before it touches anything.
+struct DatabaseCheck {
+    std::string file;        ///< the file behind the connection, empty when none is open
+    bool feedTables = false;
+};
 
-// The database file and what SQLite keeps beside it. A hot journal left behind would be rolled
-// into the new database the browser creates under the same name.
-void DeleteDatabaseFiles(const std::filesystem::path& file) {
-    std::error_code ec;
-    std::filesystem::remove(file, ec);
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
-        std::filesystem::path side = file;
-        side += suffix;
-        std::filesystem::remove(side, ec);
-    }
+QString NothingDeleted(const DatabaseCheck& check) {
+    if (check.file.empty())
+        return QStringLiteral("No feed database is open (%1 could not be opened). Nothing was deleted.")
+            .arg(app().dbFileName);
+    return QStringLiteral("%1 is not a feed database: it has no Sources and Articles tables. Nothing was deleted.")
+        .arg(QString::fromStdString(check.file));
 }
 
 }  // namespace
-
-// Mark Read and Mark Unread: change the selected feed, re-read, select the same row again.
-static void MarkSelected(Window1& w, void (feed::*mark)(SqlConnection&)) {
-    const int row = w.ListIndex();
-    if (row < 0) return;
-    w.selectedID = row;
-    (SelectedFeed(w, row).*mark)(Db());
-    QPointer<Window1> self(&w);
-    w.GetDBInfo(app().showall);
-    if (!Window1::Alive(self)) return;
-    w.SetListIndex(w.selectedID);
-}
 
 void Window1::bbMarkRead_Action() { MarkSelected(*this, &feed::MarkRead); }
 
 void Window1::bbMarkUnread_Action() { MarkSelected(*this, &feed::MarkUnread); }
 
 void Window1::bbMarkAllRead_Action() {
-    feed().MarkAllRead(Db());
+    if (app().Exclusive()) return;
+    app().db->Run<bool>(this, [](SqlConnection& db) {
+        feed().MarkAllRead(db);
+        return true;
+    }, {});
     GetDBInfo(app().showall);
 }
 
 void Window1::bbReset_Action() {
     const int row = ListIndex();
-    if (row < 0) return;
-    QPointer<Window1> self(this);
-    const std::string error = SelectedFeed(*this, row).ForceReload(Db());
-    if (!error.empty()) app().seams.message(QString::fromStdString(error));
-    // The browser is restarted even if the window goes meanwhile: it was quit for this reset.
-    app().RelaunchSafari();
-    if (!Window1::Alive(self)) return;
-    GetDBInfo(app().showall);
+    if (row < 0 || app().Exclusive()) return;
+    App& a = app();
+    auto exclusive = a.BeginExclusive();
+    const std::string id = Cell(row, FeedListModel::Key).toStdString();
+    Sequence* reset = Sequence::On(this);
+    reset->Then([this, id](Next next) {
+             app().db->Run<std::string>(this, [id](SqlConnection& db) {
+                 feed record;
+                 record.ID = id;
+                 return record.ForceReload(db);
+             }, [next](std::string error) {
+                 if (!error.empty()) app().seams.message(QString::fromStdString(error));
+                 next();
+             });
+         })
+        // The restart belongs to the application: it finishes even if this window goes, and keeps the
+        // buttons disabled until it has.
+        ->Then([this, exclusive](Next next) { app().RelaunchSafari(this, [exclusive, next] { next(); }); })
+        ->Then([this, exclusive](Next next) { GetDBInfo(app().showall, next); })
+        ->Start();
 }
 
 void Window1::bbResetAll_Action() {
+    if (app().Exclusive()) return;
     App& a = app();
-    QPointer<Window1> self(this);
-    // Only a file the connection really opened is deleted; an unopened connection names nothing sure.
-    std::filesystem::path file;
-    if (a.db && a.db->IsConnected()) file = a.db->DatabaseFile();
+    auto exclusive = a.BeginExclusive();
+    // Whatever ends this sequence early (the window closing, say), a browser it quit is started again.
+    auto restart = std::shared_ptr<void>(nullptr, [](void*) { app().StartBrowserAgain(nullptr, {}); });
+    Sequence* resetAll = Sequence::On(this);
+    resetAll
+        ->Then([this, resetAll](Next next) {
+            app().db->Run<DatabaseCheck>(this, [](SqlConnection& db) {
+                DatabaseCheck check;
+                if (db.IsConnected()) {
+                    check.file = db.DatabaseFile().string();
+                    check.feedTables = SyndicationFile::HasFeedTables(db);
+                }
+                return check;
+            }, [resetAll, next](DatabaseCheck check) {
+                if (check.feedTables) return next();
+                // Another program's database, chosen by mistake, is never deleted.
+                app().seams.beep();
+                app().seams.message(NothingDeleted(check));
+                resetAll->End();
+            });
+        })
+        ->Then([this, restart](Next next) { app().QuitBrowserForAWhile(this, next); })
+        ->Wait(2000)
+        ->Then([this, resetAll](Next next) {
+            app().db->Run<std::string>(this, [](SqlConnection& db) {
+                // Checked again at the last moment: only a feed database is ever deleted.
+                if (!db.IsConnected() || !SyndicationFile::HasFeedTables(db)) return std::string("not a feed database");
+                const std::filesystem::path file = db.DatabaseFile();
+                db.Close();
+                return SyndicationFile::Delete(file);
+            }, [next](std::string) { next(); });
+        })
+        ->Wait(1000)
+        ->Then([this, restart](Next next) { app().StartBrowserAgain(this, next); })
+        ->Wait(3000)
+        ->Then([this, exclusive](Next next) { GetDBInfo(app().showall, next); })
+        ->Start();
+}
 
-    a.RunScript(QStringLiteral("Quit"));
-    a.seams.wait(2000);
-    // Closed during the waits, the window is left alone, but the browser is not left quit.
-    if (a.db) a.db->Close();
-    if (!file.empty()) DeleteDatabaseFiles(file);
-    a.seams.wait(1000);
-    a.RunScript(QStringLiteral("Start"));
-    a.seams.wait(3000);
-    if (!Window1::Alive(self)) return;
-    GetDBInfo(a.showall);
+void Window1::bbSafari_Action() {
+    if (safariBusy_ || app().Exclusive()) return;
+    safariBusy_ = true;
+    FollowExclusive(app().Exclusive());
+    // The choice rests on the last check, not a new one.
+    const QString command = app().SafariRunning ? QStringLiteral("Quit") : QStringLiteral("Start");
+    auto reply = std::make_shared<QString>();
+    Sequence::On(this)
+        ->Then([this, command](Next next) {
+            app().browser().Send(command, this, [next](const ScriptResult&) { next(); });
+        })
+        ->Wait(1000)
+        ->Then([this, reply](Next next) {
+            app().browser().Send(QStringLiteral("Check"), this, [reply, next](const ScriptResult& r) {
+                *reply = r.output;
+                next();
+            });
+        })
+        ->Wait(1000)
+        ->Do([this, reply] {
+            app().SafariRunning = BrowserControl::ReplyIsTrue(*reply);
+            const QString caption = app().SafariRunning ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari");
+            bbSafari->setText(caption);
+            bbSafari->setToolTip(caption);
+            safariBusy_ = false;
+            FollowExclusive(app().Exclusive());
+        })
+        ->Start();
 }

@@ -15,15 +15,12 @@
 
 #include "app/App.h"
 #include "feeds/FeedList.h"
-#include "platform/DockTile.h"
 #include "ui/main/Window1.h"
 #include "ui/prefs/UpDownArrows.h"
 
 QPointer<winPrefs> winPrefs::instance_;
 
 namespace {
-
-const QString kReadyText = QStringLiteral("Ready.  Click Update to check.");
 
 // Sizes are classic desktop points, one point a pixel: pixel sizes keep every caption inside its box.
 QFont PixelFont(const QFont& base, int pixels) {
@@ -138,12 +135,13 @@ void winPrefs::Open() {
 void winPrefs::PushButton1_Action() {
     App& a = app();
     const QString folder = QFileInfo(a.DefaultDatabasePath()).absolutePath();   // the Syndication folder
-    if (std::optional<QString> chosen =
-            a.seams.chooseFile(QStringLiteral("Select your Safari syndication database file"), folder)) {
-        // Takes effect at once: the next refresh reads this file, saved or not.
-        a.dbFileName = QFileInfo(*chosen).absoluteFilePath();
-    }
-    efLibFilePath->setPlainText(a.dbFileName);
+    a.seams.chooseFile(QStringLiteral("Select your Safari syndication database file"), folder, this,
+                       [this](std::optional<QString> chosen) {
+                           App& a = app();
+                           // Takes effect at once: the next refresh reads this file, saved or not.
+                           if (chosen) a.dbFileName = QFileInfo(*chosen).absoluteFilePath();
+                           efLibFilePath->setPlainText(a.dbFileName);
+                       });
 }
 
 void winPrefs::StepInterval(int by) {
@@ -162,27 +160,9 @@ void winPrefs::pbCancel_Action() {
 }
 
 void winPrefs::pbSave_Action() {
-    App& a = app();
-    a.dbFileName = efLibFilePath->toPlainText();
-    a.AutoRefresh = cbUpdate->isChecked();
-    a.UpdateInterval = IntervalFromText(efInterval->text());
-
-    // The main window switches mode at once, by the same rule and texts as its opening.
-    if (Window1* w = Window1::instance(false)) {
-        if (a.AutoRefresh) {
-            if (!w->Timer1->isActive()) w->Timer1->start(1000);
-            w->Timer2->stop();
-            w->stCounter->setText(QStringLiteral("Next check in %1 seconds...").arg(a.UpdateInterval));
-        } else {
-            w->Timer1->stop();
-            if (!w->Timer2->isActive()) w->Timer2->start(1000);
-            w->stCounter->setText(kReadyText);
-        }
-    }
-    if (!a.AutoRefresh) a.dock().Restore();   // no countdown, so no badge kept up to date
-
-    a.SetPrefs();
-    a.prefsVisible = false;
+    // The main window switches its mode at once, then the file is written.
+    app().ApplyPreferences(efLibFilePath->toPlainText(), cbUpdate->isChecked(), IntervalFromText(efInterval->text()));
+    app().prefsVisible = false;
     hide();
     close();
 }

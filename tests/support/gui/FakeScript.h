@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #include "app/App.h"
-#include "platform/ScriptRunner.h"
+#include "app/BrowserControl.h"
 
 class FakeScript {
 public:
@@ -18,7 +18,7 @@ public:
               "if [ -f \"$d/hang\" ]; then exec sleep 60; fi\ncat \"$d/reply\" 2>/dev/null\n");
         QFile::setPermissions(Path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         SetReply(reply);
-        app().script().SetScriptPath(Path());
+        app().browser().Runner().SetScriptPath(Path());
     }
 
     void SetReply(const QString& reply) { Write("reply", reply.toUtf8()); }   ///< from the next call on

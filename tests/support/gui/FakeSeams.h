@@ -1,9 +1,12 @@
 #pragma once
 // Seams for tests: nothing sleeps, nothing pops up, nothing leaves the machine. Installs itself into
-// app().seams and puts the old ones back when it goes. A wait advances `clock` and processes pending
-// events once, so queued clicks run nested inside the waiting handler, as they would for real.
+// app().seams and puts the old ones back when it goes. A timed step advances `clock` and runs from the
+// event loop at once; a dialog answers `fileChoice` from the event loop, as a real one would, later.
 #include <QCoreApplication>
+#include <QHash>
+#include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 
 #include "app/App.h"
@@ -13,37 +16,50 @@ public:
     FakeSeams() : previous_(app().seams) {
         Seams& s = app().seams;
         s.now = [this] { return clock; };
-        s.wait = [this](int ms) {
+        s.after = [this](int ms, QObject* context, std::function<void()> step) {
             waits << ms;
             events << QStringLiteral("wait %1").arg(ms);
             clock = clock.addMSecs(ms);
-            QCoreApplication::processEvents();
             if (onWait) onWait(ms);
+            const int id = ++lastStep_;
+            pending_.insert(id, QPointer<QObject>(context));
+            QTimer::singleShot(0, context, [this, id, step = std::move(step)] {
+                pending_.remove(id);
+                step();
+            });
         };
-        s.yield = [this] { ++yields; events << "yield"; QCoreApplication::processEvents(); };
         s.message = [this](const QString& text) { messages << text; events << "message " + text; };
         s.beep = [this] { ++beeps; events << "beep"; };
         s.openUrl = [this](const QUrl& url) { openedUrls << url; events << "open " + url.toString(); };
-        s.chooseFile = [this](const QString& title, const QString& folder) {
+        auto dialog = [this](const QString& title, const QString& place, QObject* context, Seams::Answer answer) {
             fileDialogTitles << title;
-            fileDialogFolders << folder;
+            fileDialogFolders << place;
             events << "choose " + title;
-            return fileChoice;
+            QTimer::singleShot(0, context, [answer, choice = fileChoice] { answer(choice); });
         };
+        s.chooseFile = dialog;
+        s.chooseSaveFile = dialog;
     }
     ~FakeSeams() { app().seams = previous_; }
 
+    /// No timed step is waiting to run (steps whose context has gone never will).
+    bool Idle() {
+        for (auto it = pending_.begin(); it != pending_.end();) it = it.value() ? std::next(it) : pending_.erase(it);
+        return pending_.isEmpty();
+    }
+
     QDateTime clock{QDate(2005, 6, 28), QTime(10, 15, 30)};   ///< what seams.now() returns
-    QVector<int> waits;                     ///< milliseconds of every wait, in order
-    int yields = 0;
+    QVector<int> waits;                     ///< milliseconds of every timed step, in order
     QStringList messages;                   ///< texts of the message boxes, in order
     int beeps = 0;
     QList<QUrl> openedUrls;
-    std::optional<QString> fileChoice;      ///< answer of the file chooser; nullopt is Cancel
+    std::optional<QString> fileChoice;      ///< answer of the file dialogs; nullopt is Cancel
     QStringList fileDialogTitles, fileDialogFolders;
     QStringList events;                     ///< every call in order: "wait 1000", "beep", "message <text>", ...
-    std::function<void(int ms)> onWait;     ///< runs inside each wait, after pending events
+    std::function<void(int ms)> onWait;     ///< runs as each timed step is set up, before it runs
 
 private:
     Seams previous_;
+    QHash<int, QPointer<QObject>> pending_;   ///< timed steps set up and not yet run, by number
+    int lastStep_ = 0;
 };

@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <filesystem>
 
+#include "app/BrowserControl.h"
+#include "app/FeedDatabase.h"
 #include "platform/Folders.h"
 
 namespace GuiEnvironment {
@@ -18,14 +20,15 @@ void ClearHome() {
 void ResetApp() {
     CloseMainWindow();
     App& a = app();
-    a.db = std::make_unique<SqlConnection>();
+    a.db = std::make_unique<FeedDatabase>();
+    a.browser().Cancel();
     a.showall = a.SafariRunning = a.prefsVisible = a.AutoRefresh = false;
     a.Counter = a.UpdateInterval = 0;
     a.dbFileName.clear();
     a.prefs.reset();
     a.preferencesFile = std::filesystem::path(Folders::PreferencesFolder().toStdString()) / "Brindle.plist";
-    a.script().SetScriptPath(QDir(Home()).filePath(QStringLiteral("no-such-browser-control")));
-    a.script().SetTimeout(3000);
+    a.browser().Runner().SetScriptPath(QDir(Home()).filePath(QStringLiteral("no-such-browser-control")));
+    a.browser().Runner().SetTimeout(3000);
 }
 
 }  // namespace GuiEnvironment
@@ -40,12 +43,27 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
     return pred();
 }
 
+bool Settle(FakeSeams* seams, int timeoutMs) {
+    auto quiet = [&] { return app().db->Idle() && app().browser().Idle() && (!seams || seams->Idle()); };
+    // A result may be on its way when everything looks quiet: deliver it, then look again.
+    return WaitUntil([&] {
+        if (!quiet()) return false;
+        QCoreApplication::processEvents();
+        return quiet();
+    }, timeoutMs);
+}
+
 Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh, int updateInterval) {
     CloseMainWindow();
     app().dbFileName = databaseFile;
     app().AutoRefresh = autoRefresh;
     app().UpdateInterval = updateInterval;
-    return Window1::instance();
+    Window1* w = Window1::instance();
+    // The tests tick by hand: timers left running would add checks and refreshes of their own.
+    w->Timer1->stop();
+    w->Timer2->stop();
+    Settle(nullptr);
+    return w;
 }
 
 void CloseMainWindow() {
@@ -53,6 +71,10 @@ void CloseMainWindow() {
         w->close();
         delete w;
     }
+    // Closed, the last window asks the application to quit (there is no tray here to bring it back), and a
+    // quit outside the main loop would end every event loop the next tests run.
+    app().setQuitOnLastWindowClosed(false);
+    QCoreApplication::removePostedEvents(&app(), QEvent::Quit);
     // A window a test closed itself is deleted later; do it now, so no test sees the last one's.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -75,6 +97,7 @@ int main(int argc, char** argv) {
     {
         App application(argc, argv);
         application.setQuitOnLastWindowClosed(false);
+        Window1::FollowApp(application);
         FakeSeams quiet;   // no test ever shows a real modal box or waits for real
         GuiEnvironment::ResetApp();
         result = RUN_ALL_TESTS();

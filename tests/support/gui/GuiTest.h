@@ -2,6 +2,8 @@
 // The frame every GUI test runs in. gui_tests' own main (GuiTest.cpp) makes the one App on the offscreen
 // platform in a temporary HOME. Each GuiTest starts with an empty HOME, the App fields at their start
 // values, fake seams, and a browser-control script that does not exist; it closes the main window at the end.
+// The window's work is asynchronous: Settle() lets the event loop run until every job, script and timed
+// step has come back.
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -17,12 +19,16 @@
 namespace GuiEnvironment {
 QString Home();      ///< the temporary HOME of this test process
 void ClearHome();    ///< empties it again
-void ResetApp();     ///< App fields back to their start values, main window deleted
+void ResetApp();     ///< App fields back to their start values, main window deleted, a new database worker
 }  // namespace GuiEnvironment
 
 /// Spins the event loop until pred() holds or timeoutMs passes; true when pred() held.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
-/// Builds and opens the main window on the database file, as start-up does after GetPrefs; its timers run.
+/// Spins the event loop until the database worker, the browser script and the timed steps are all done.
+/// (seams null: their timed steps are not waited for).
+bool Settle(FakeSeams* seams, int timeoutMs = 5000);
+/// Builds and opens the main window on the database file, as start-up does after GetPrefs, and settles.
+/// Its timers are stopped: the tests tick by hand.
 Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh = false, int updateInterval = 10);
 inline Window1* OpenMainWindow(FixtureDb& db, bool autoRefresh = false, int updateInterval = 10) {
     return OpenMainWindow(QString::fromStdString(db.path()), autoRefresh, updateInterval);
@@ -37,6 +43,10 @@ inline QByteArray ReadFile(const QString& path) {
 class GuiTest : public ::testing::Test {
 protected:
     GuiTest() { GuiEnvironment::ClearHome(); GuiEnvironment::ResetApp(); }
-    ~GuiTest() override { CloseMainWindow(); }
+    ~GuiTest() override {
+        CloseMainWindow();
+        Settle();
+    }
+    bool Settle(int timeoutMs = 5000) { return ::Settle(&seams, timeoutMs); }
     FakeSeams seams;
 };

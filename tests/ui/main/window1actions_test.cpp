@@ -1,5 +1,7 @@
-// The five feed actions on a real fixture database, with a fake browser script and fake waits.
+// The five feed actions and the browser button on a real fixture database, with a fake browser script and
+// timed steps that run at once.
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -16,24 +18,26 @@ namespace {
 
 class Window1ActionsTest : public GuiTest {
 protected:
-    Window1* Open(FixtureDb& fixture) {
-        Window1* w = OpenMainWindow(fixture);
-        w->Timer2->stop();   // its browser checks would add to the script's commands
-        return w;
-    }
-    FixtureDb db;
-    FakeScript script;
     /// "id:unread" of the articles, for comparing whole tables.
     static std::string Unread(FixtureDb& db, const std::string& where = "1") {
         return db.query("SELECT group_concat(id || ':' || unread, ' ') FROM (SELECT id, unread FROM Articles WHERE " +
                         where + " ORDER BY id)");
     }
     static void Touch(const fs::path& p) { QFile(QString::fromStdString(p.string())).open(QIODevice::WriteOnly); }
+    /// Which of the five action buttons and the browser button are enabled, as "11111 1".
+    static QString Enabled(Window1* w) {
+        QString s;
+        for (QPushButton* b : {w->bbMarkRead, w->bbMarkUnread, w->bbMarkAllRead, w->bbReset, w->bbResetAll})
+            s += b->isEnabled() ? '1' : '0';
+        return s + ' ' + (w->bbSafari->isEnabled() ? '1' : '0');
+    }
+    FixtureDb db;
+    FakeScript script;
 };
 
 }  // namespace
 
-TEST_F(Window1ActionsTest, MarkReadAndUnreadChangeTheSelectedFeedOnlyAndKeepRow2) {
+TEST_F(Window1ActionsTest, MarkReadAndUnreadChangeTheSelectedFeedOnlyAndKeepItsRow) {
     struct Case { void (Window1::*action)(); const char* before; const char* after; };
     for (const Case c : {Case{&Window1::bbMarkRead_Action, "1", "0"}, Case{&Window1::bbMarkUnread_Action, "0", "1"}}) {
         SCOPED_TRACE(c.after);
@@ -41,31 +45,30 @@ TEST_F(Window1ActionsTest, MarkReadAndUnreadChangeTheSelectedFeedOnlyAndKeepRow2
         ASSERT_TRUE(db.exec(std::string("UPDATE Articles SET unread=") + c.before));
         ASSERT_TRUE(db.exec(std::string("INSERT INTO Articles (id, source_id, title, unread) VALUES (4001, 3, 'a', ") +
                             c.before + "), (4002, 3, 'b', " + c.before + ")"));
-        Window1* w = Open(db);
+        Window1* w = OpenMainWindow(db);
         w->SetListIndex(2);
         const std::string k = w->Cell(2, 3).toStdString();
         const std::string others = Unread(db, "source_id IS NOT " + k);
         (w->*c.action)();
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(db.query("SELECT count(*) FROM Articles WHERE source_id=" + k + " AND unread<>" + c.after), "0");
         EXPECT_EQ(Unread(db, "source_id IS NOT " + k), others) << "other feeds must not change";
         EXPECT_EQ(w->ListIndex(), 2);
-        EXPECT_EQ(w->Cell(2, 3).toStdString(), k);
         EXPECT_EQ(w->Cell(2, 2).toStdString(), db.query("SELECT sum(unread) FROM Articles WHERE source_id=" + k));
     }
 }
 
 TEST_F(Window1ActionsTest, WithoutASelectionMarkAndResetDoNothing) {
-    Window1* w = Open(db);
+    Window1* w = OpenMainWindow(db);
     w->SetListIndex(-1);
-    const QString shownUnread = w->stNumUnread->text();
     // Changed behind the program's back: a re-read would show it, so none must happen.
     ASSERT_TRUE(db.exec("INSERT INTO Articles (id, source_id, unread) VALUES (4100, 1, 1)"));
     const std::string changed = Unread(db) + db.query("SELECT group_concat(id) FROM Sources");
     for (QPushButton* b : {w->bbMarkRead, w->bbMarkUnread, w->bbReset}) {
         b->click();
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(Unread(db) + db.query("SELECT group_concat(id) FROM Sources"), changed) << b->text().toStdString();
-        EXPECT_EQ(w->stNumUnread->text(), shownUnread) << b->text().toStdString();
-        EXPECT_EQ(w->ListIndex(), -1) << b->text().toStdString();
+        EXPECT_EQ(w->stNumUnread->text(), "3") << b->text().toStdString();
     }
     EXPECT_TRUE(script.Commands().isEmpty()) << "the browser is not touched";
 }
@@ -73,54 +76,57 @@ TEST_F(Window1ActionsTest, WithoutASelectionMarkAndResetDoNothing) {
 TEST_F(Window1ActionsTest, MarkAllReadReadsEveryArticleAndSelectsRow0) {
     // Articles of the two unsubscribed feeds; the orphan article 2003 is in the fixture already.
     ASSERT_TRUE(db.exec("INSERT INTO Articles (id, source_id, title, unread) VALUES (4201, 4, 'x', 1), (4202, 6, 'y', 1)"));
-    Window1* w = Open(db);
+    Window1* w = OpenMainWindow(db);
     w->SetListIndex(3);
     w->bbMarkAllRead->click();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(db.query("SELECT count(*) FROM Articles WHERE unread<>0"), "0");
-    EXPECT_EQ(db.query("SELECT unread FROM Articles WHERE id=2003"), "0");
     EXPECT_EQ(w->ListIndex(), 0);
-    EXPECT_EQ(w->stNumUnread->text(), QStringLiteral("0"));
+    EXPECT_EQ(w->stNumUnread->text(), "0");
 }
 
-TEST_F(Window1ActionsTest, ResetDeletesTheFeedAndRestartsTheBrowser) {
-    Window1* w = Open(db);
-    w->SetListIndex(1);
-    const std::string k = w->Cell(1, 3).toStdString();
-    ASSERT_NE(db.query("SELECT count(*) FROM Articles WHERE source_id=" + k), "0");
-    QStringList seen;   // at each wait: its ms and the commands so far
-    seams.onWait = [&](int ms) { seen << QString::number(ms) + " " + script.Commands().join(','); };
-    w->bbReset->click();
-    EXPECT_EQ(db.query("SELECT count(*) FROM Sources WHERE id=" + k), "0");
-    EXPECT_EQ(db.query("SELECT count(*) FROM Articles WHERE source_id=" + k), "0");
-    EXPECT_EQ(seen, (QStringList{"2500 Quit", "2500 Quit,Start"}));
-    for (int r = 0; r < w->ListCount(); ++r) EXPECT_NE(w->Cell(r, 3).toStdString(), k) << "its row is gone after the re-read";
-    EXPECT_EQ(w->ListIndex(), 0);
-    EXPECT_TRUE(seams.messages.isEmpty());
+// Reset: the feed goes with its articles (or, when the engine refuses, stays whole and its message shows),
+// the browser is quit and started again 2.5 s apart, and the buttons do nothing until it is all over.
+TEST_F(Window1ActionsTest, ResetDeletesTheFeedOrSaysWhyNotAndRestartsTheBrowserEitherWay) {
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused" : "deleted");
+        FixtureDb db;
+        FakeScript script;
+        if (refused) {
+            ASSERT_TRUE(db.exec("CREATE TRIGGER keep BEFORE DELETE ON Sources BEGIN SELECT RAISE(ABORT, 'feed kept'); END"));
+        }
+        Window1* w = OpenMainWindow(db);
+        w->SetListIndex(1);
+        const std::string k = w->Cell(1, 3).toStdString(), articles = Unread(db);
+        const std::string itsArticles = db.query("SELECT count(*) FROM Articles WHERE source_id=" + k);
+        QStringList seen;   // at each wait: its ms, the commands so far, the buttons
+        seams.waits.clear();
+        seams.messages.clear();
+        seams.onWait = [&](int ms) { seen << QString::number(ms) + " " + script.Commands().join(',') + " " + Enabled(w); };
+        w->bbReset->click();
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(seen, (QStringList{"2500 Quit 00000 0", "2500 Quit,Start 00000 0"}));
+        EXPECT_EQ(Enabled(w), "11111 1");
+        EXPECT_EQ(db.query("SELECT count(*) FROM Sources WHERE id=" + k), refused ? "1" : "0");
+        EXPECT_EQ(db.query("SELECT count(*) FROM Articles WHERE source_id=" + k), refused ? itsArticles : "0");
+        EXPECT_TRUE(!refused || Unread(db) == articles) << "nothing half-deleted";
+        EXPECT_EQ(seams.messages.size(), refused ? 1 : 0);
+        EXPECT_TRUE(!refused || seams.messages.value(0).contains("feed kept"));
+        EXPECT_EQ(w->ListIndex(), 0);
+        EXPECT_EQ(w->ListCount(), refused ? 5 : 4);
+    }
 }
 
-TEST_F(Window1ActionsTest, ResetThatFailsShowsTheEnginesMessageKeepsTheFeedAndStillRestartsTheBrowser) {
-    Window1* w = Open(db);
-    w->SetListIndex(1);
-    const std::string k = w->Cell(1, 3).toStdString(), articles = Unread(db);
-    ASSERT_TRUE(db.exec("CREATE TRIGGER keep BEFORE DELETE ON Sources BEGIN SELECT RAISE(ABORT, 'feed kept'); END"));
-    w->bbReset->click();
-    ASSERT_EQ(seams.messages.size(), 1);
-    EXPECT_TRUE(seams.messages[0].contains(QStringLiteral("feed kept"))) << seams.messages[0].toStdString();
-    EXPECT_EQ(db.query("SELECT count(*) FROM Sources WHERE id=" + k), "1");
-    EXPECT_EQ(Unread(db), articles) << "nothing half-deleted";
-    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
-}
-
-// Reset All: "Quit", 2000 ms, close, delete the file and its side files, 1000 ms, "Start", 3000 ms, re-read.
+// Reset All: "Quit", 2000 ms, the file and its side files deleted, 1000 ms, "Start", 3000 ms, re-read.
 TEST_F(Window1ActionsTest, ResetAllQuitsDeletesStartsAndRereadsInThatOrder) {
     for (bool newFile : {false, true}) {   // whether the restarted browser has made its new file in time
         SCOPED_TRACE(newFile);
-        FixtureDb db, fresh;   // each case on databases and a script of its own
+        FixtureDb db, fresh;
         ASSERT_TRUE(fresh.exec("DELETE FROM Articles; DELETE FROM Sources WHERE id<>7"));
         FakeScript script;
-        Window1* w = Open(db);
+        Window1* w = OpenMainWindow(db);
         const fs::path file = db.path();
-        QStringList seen;   // at each wait: its ms, the commands so far, file, side files left, connection open
+        QStringList seen;   // at each wait: its ms, the commands so far, file, side files left, buttons
         seams.messages.clear();
         seams.onWait = [&](int ms) {
             int side = 0;
@@ -128,50 +134,146 @@ TEST_F(Window1ActionsTest, ResetAllQuitsDeletesStartsAndRereadsInThatOrder) {
                 if (ms == 2000) Touch(file.string() + suffix);   // the quitting browser leaves them behind
                 side += fs::exists(file.string() + suffix);
             }
-            seen << QStringLiteral("%1 %2 file=%3 side=%4 db=%5").arg(ms).arg(script.Commands().join(','))
-                        .arg(int(fs::exists(file))).arg(side).arg(int(app().db && app().db->IsConnected()));
+            seen << QStringLiteral("%1 %2 file=%3 side=%4 %5").arg(ms).arg(script.Commands().join(','))
+                        .arg(int(fs::exists(file))).arg(side).arg(Enabled(w));
             if (ms == 3000 && newFile) fs::copy_file(fresh.path(), file);
         };
         w->bbResetAll->click();
-        EXPECT_EQ(seen, (QStringList{"2000 Quit file=1 side=3 db=1", "1000 Quit file=0 side=0 db=0",
-                                     "3000 Quit,Start file=0 side=0 db=0"}));
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(seen, (QStringList{"2000 Quit file=1 side=3 00000 0", "1000 Quit file=0 side=0 00000 0",
+                                     "3000 Quit,Start file=0 side=0 00000 0"}));
         EXPECT_EQ(seams.messages, newFile ? QStringList() : QStringList{"The database couldn't be opened."});
         EXPECT_EQ(fs::exists(file), newFile) << "connecting never creates the file";
-        ASSERT_EQ(w->ListCount(), newFile ? 1 : 0);
-        EXPECT_EQ(w->Cell(0, 3), newFile ? QStringLiteral("7") : QString());
-        EXPECT_EQ(w->ListIndex(), newFile ? 0 : -1);
+        EXPECT_EQ(w->ListCount(), newFile ? 1 : 0);
+        EXPECT_EQ(Enabled(w), "11111 1");
     }
 }
 
-TEST_F(Window1ActionsTest, ResetAllDeletesNothingWhenTheConnectionNeverOpened) {
-    Window1* w = Open(db);
-    const fs::path file = db.path(), journal = file.string() + "-journal";
-    Touch(journal);
-    app().db = std::make_unique<SqlConnection>(file);   // bound to the very file, but never connected
-    w->bbResetAll->click();
-    EXPECT_TRUE(fs::exists(file));
-    EXPECT_TRUE(fs::exists(journal));
-    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
-    EXPECT_GT(w->ListCount(), 0) << "the list is re-read all the same";
+// Another program's database chosen by mistake, or none open at all: a beep and one message that names the
+// file, and nothing deleted, quit or started.
+TEST_F(Window1ActionsTest, ResetAllDeletesOnlyAFeedDatabase) {
+    FixtureDb other(false);
+    ASSERT_TRUE(other.exec("CREATE TABLE Notes (id INTEGER PRIMARY KEY, text TEXT); INSERT INTO Notes VALUES (1, 'keep')"));
+    const QString missing = GuiEnvironment::Home() + "/nowhere/Database3";
+    for (const QString& path : {QString::fromStdString(other.path()), missing}) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray before = ReadFile(path);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        Touch(path.toStdString() + "-journal");
+        Window1* w = OpenMainWindow(path);
+        seams.events.clear();
+        w->bbResetAll->click();
+        ASSERT_TRUE(Settle());
+        ASSERT_EQ(seams.events.size(), 2);
+        EXPECT_EQ(seams.events[0], "beep");
+        EXPECT_TRUE(seams.events[1].contains(path) && seams.events[1].endsWith("Nothing was deleted."))
+            << seams.events[1].toStdString();
+        EXPECT_EQ(ReadFile(path), before);
+        EXPECT_TRUE(QFile::exists(path + "-journal"));
+        EXPECT_TRUE(script.Commands().isEmpty());
+        EXPECT_EQ(Enabled(w), "11111 1");
+    }
 }
 
-// A wait runs other handlers; one of them closes the main window. The action ends without touching it.
-TEST_F(Window1ActionsTest, MainWindowClosedDuringAWaitIsLeftAlone) {
-    struct Case { bool all; int closeAt; };
-    for (const Case c : {Case{false, 2500}, Case{false, 5000}, Case{true, 2000}, Case{true, 3000}}) {
+// Through a link: the file it points to goes with the side files beside that file, and the link stays.
+TEST_F(Window1ActionsTest, ResetAllThroughALinkDeletesTheFileItNamesAndKeepsTheLink) {
+    const fs::path link = fs::path(GuiEnvironment::Home().toStdString()) / "Database3";
+    fs::create_symlink(db.path(), link);
+    Touch(db.path() + "-wal");
+    Window1* w = OpenMainWindow(QString::fromStdString(link.string()));
+    w->bbResetAll->click();
+    ASSERT_TRUE(Settle());
+    EXPECT_FALSE(fs::exists(db.path()));
+    EXPECT_FALSE(fs::exists(db.path() + "-wal"));
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
+// While a reset runs its steps, the feed actions and the browser button do nothing: a second Reset All
+// would delete the database the browser has just made.
+TEST_F(Window1ActionsTest, OneResetAtATime) {
+    Window1* w = OpenMainWindow(db);
+    w->SetListIndex(1);
+    int pressed = 0;
+    seams.onWait = [&](int) {
+        if (pressed++) return;
+        for (auto action : {&Window1::bbResetAll_Action, &Window1::bbReset_Action, &Window1::bbMarkRead_Action,
+                            &Window1::bbMarkAllRead_Action, &Window1::bbSafari_Action})
+            (w->*action)();
+    };
+    w->bbResetAll->click();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
+    EXPECT_EQ(seams.waits, (QVector<int>{2000, 1000, 3000}));
+}
+
+// Closing the window drops the sequence's remaining steps, but a browser it quit is started again.
+TEST_F(Window1ActionsTest, ClosingTheWindowDuringAResetStartsTheBrowserAgainAndStopsThere) {
+    struct Case { bool all; int closeAt; bool deleted; };
+    for (const Case c : {Case{false, 2500, true}, Case{false, 5000, true}, Case{true, 2000, false},
+                         Case{true, 3000, true}}) {
         SCOPED_TRACE((c.all ? "Reset All closed at " : "Reset closed at ") + std::to_string(c.closeAt));
-        FixtureDb db;   // each case on a database and a script of its own
+        FixtureDb db;
         FakeScript script;
-        Window1* w = Open(db);
+        Window1* w = OpenMainWindow(db);
         w->SetListIndex(1);
+        const std::string key = w->Cell(1, 3).toStdString();
         seams.messages.clear();
         int total = 0;
         seams.onWait = [&](int ms) {
-            if ((total += ms) == c.closeAt) CloseMainWindow();   // closes and deletes it
+            if ((total += ms) == c.closeAt) QTimer::singleShot(0, [] { CloseMainWindow(); });
         };
         c.all ? w->bbResetAll_Action() : w->bbReset_Action();
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(Window1::instance(false), nullptr);
         EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"})) << "the browser is not left quit";
+        EXPECT_EQ(c.all ? !fs::exists(db.path()) : db.query("SELECT count(*) FROM Sources WHERE id=" + key) == "0",
+                  c.deleted);
         EXPECT_TRUE(seams.messages.isEmpty()) << "no re-read for a window that is gone";
+        EXPECT_FALSE(app().Exclusive());
     }
+}
+
+// Quitting the program in the middle of Reset All starts the browser again first.
+TEST_F(Window1ActionsTest, QuittingDuringAResetStartsTheBrowserBeforeTheProgramEnds) {
+    Window1* w = OpenMainWindow(db);
+    seams.onWait = [&](int ms) {
+        if (ms == 2000) QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    };
+    QTimer::singleShot(0, w, [w] { w->bbResetAll_Action(); });
+    QTimer safetyNet;
+    safetyNet.callOnTimeout([] { QCoreApplication::exit(7); });
+    safetyNet.start(5000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
+}
+
+TEST_F(Window1ActionsTest, BrowserButtonSendsTheCommandWaitsChecksWaitsAndShowsTheReply) {
+    const struct { bool before; const char *reply, *command, *caption; } cases[] = {
+        {false, "true", "Start", "Stop Safari"}, {false, "false", "Start", "Start Safari"},
+        {true, "false", "Quit", "Start Safari"}, {true, "true", "Quit", "Stop Safari"},
+        {false, "yes please", "Start", "Start Safari"}};
+    Window1* w = OpenMainWindow(db);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " / " + c.reply);
+        app().SafariRunning = c.before;
+        script.SetReply(c.reply);
+        script.ClearCommands();
+        seams.waits.clear();
+        QStringList buttons;
+        seams.onWait = [&](int) { buttons << Enabled(w); };
+        w->bbSafari->click();
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(script.Commands(), (QStringList{c.command, "Check"}));
+        EXPECT_EQ(seams.waits, (QVector<int>{1000, 1000}));
+        EXPECT_EQ(buttons, (QStringList{"11111 0", "11111 0"})) << "pressed again meanwhile, it does nothing";
+        EXPECT_EQ(w->bbSafari->text() + " / " + w->bbSafari->toolTip(), QString(c.caption) + " / " + c.caption);
+        EXPECT_EQ(app().SafariRunning, QString(c.caption) == "Stop Safari");
+        EXPECT_TRUE(w->bbSafari->isEnabled());
+    }
+    // Closed during a wait, the press goes no further.
+    seams.onWait = [&](int) { QTimer::singleShot(0, [] { CloseMainWindow(); }); };
+    script.ClearCommands();
+    w->bbSafari->click();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(script.Commands().size(), 1);
 }

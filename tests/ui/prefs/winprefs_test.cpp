@@ -107,9 +107,11 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpening
     auto [w, p] = OpenBoth(saved);
     p->efLibFilePath->setPlainText(QStringLiteral("stale text"));
     p->PushButton1->click();   // the chooser cancelled: the current path stays
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(saved));
     seams.fileChoice = Path(chosen);
     p->PushButton1->click();
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(seams.fileDialogTitles.value(1), QStringLiteral("Select your Safari syndication database file"));
     EXPECT_EQ(seams.fileDialogFolders.value(1), QFileInfo(app().DefaultDatabasePath()).absolutePath());
     EXPECT_EQ(app().dbFileName, Path(chosen));
@@ -118,6 +120,7 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpening
     p->pbCancel->click();
     EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Cancel closes it";
     w->bbUpdate_Action();   // the next refresh reads the chosen file
+    ASSERT_TRUE(Settle());
     ASSERT_EQ(w->ListCount(), 1);
     EXPECT_EQ(w->Cell(0, 3), QStringLiteral("7"));
 
@@ -145,6 +148,7 @@ TEST_F(WinPrefsTest, SaveWritesTheThreeKeysAndKeepsOthersWithTheMainWindowClosed
     winPrefs* p = winPrefs::instance();
     seams.fileChoice = QStringLiteral("/new/place/Database3");
     p->PushButton1_Action();
+    ASSERT_TRUE(Settle());
     p->cbUpdate->setChecked(true);
     ClickArrow(p->UpDownArrows1, true);
     p->pbSave->click();
@@ -161,6 +165,7 @@ TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
     FixtureDb db;
     auto [w, p] = OpenBoth(db);
     app().Counter = 4;
+    w->Timer2->start();   // manual mode, as the opening left it
     p->cbUpdate->setChecked(true);
     p->efInterval->setText(QStringLiteral("30"));
     p->pbSave->click();
@@ -169,6 +174,7 @@ TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
     EXPECT_EQ(app().Counter, 4) << "the countdown goes on from where it was";
 
     w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
+    ASSERT_TRUE(Settle());
     ASSERT_FALSE(app().dock().CurrentPicture().isNull());
     w->bbPrefs->click();
     ASSERT_NE(p = winPrefs::instance(false), nullptr);

@@ -1,12 +1,15 @@
-// The detail pane: texts of the selected feed, the icon fetched from a local server and fitted into the box,
-// and the two links.
+// The detail pane: texts of the selected feed as plain text, the icon fetched from a local server and fitted
+// into the box (only in the formats icons come in), and the two links (only to web addresses).
 #include <QMouseEvent>
 
 #include "platform/Folders.h"
 #include "platform/IconDownloader.h"
 #include "tests/support/gui/GuiTest.h"
 #include "tests/support/gui/TestHttpServer.h"
+#include "ui/main/DetailPane.h"
 #include "ui/main/IconCanvas.h"
+#include "ui/main/LinkText.h"
+#include "app/FeedDatabase.h"
 
 namespace {
 
@@ -16,20 +19,21 @@ QStringList Pane(Window1* w) {
     return {w->stTitle->text(), w->stURL->text(), w->stHomepage->text(), w->stHTTPDate->text()};
 }
 
-class Window1DetailTest : public GuiTest {
+class DetailPaneTest : public GuiTest {
 protected:
     // Gives feed `id` the icon URL first, when there is one.
     Window1* Open(const QString& iconUrl = {}, int id = 1) {
         if (!iconUrl.isNull())
             db.exec(QStringLiteral("UPDATE Sources SET iconURL='%1' WHERE id=%2").arg(iconUrl).arg(id).toStdString());
         Window1* w = OpenMainWindow(db);
-        w->Timer2->stop();   // no ticks while the tests spin the event loop
         QObject::connect(w->TCPSocket1, &IconDownloader::DownloadComplete, w, [this] { ++completions; });
         return w;
     }
     void Select(Window1* w, const QString& id) {
         for (int r = 0; r < w->ListCount(); ++r)
             if (w->Cell(r, 3) == id) w->SetListIndex(r);
+        WaitUntil([] { return app().db->Idle(); });
+        QCoreApplication::processEvents();   // the feed's record, loaded on the worker
     }
     bool WaitForIcon(Window1* w) { return WaitUntil([w] { return !w->Canvas2->Icon().isNull(); }); }
 
@@ -38,31 +42,38 @@ protected:
     int completions = 0;
 };
 
-TEST_F(Window1DetailTest, PaneShowsTheSelectedFeedAndKeepsItsInitialTextsWhileNoneIs) {
+TEST_F(DetailPaneTest, PaneShowsTheSelectedFeedAndKeepsItsInitialTextsWhileNoneIs) {
     Window1* w = Open();
     Select(w, "1");
     EXPECT_EQ(Pane(w), (QStringList{"Apple Hot News", "http://www.apple.com/main/rss/hotnews/hotnews.rss",
                                     "http://www.apple.com/hotnews/", "Tue, 28 Jun 2005 02:15:00 GMT"}));
     Select(w, "8");   // never fetched: NULL columns read as empty text
     EXPECT_EQ(Pane(w), (QStringList{"", "http://www.macosxhints.com/backend/geeklog.rdf", "", ""}));
+    // Feed data is text, never markup.
+    ASSERT_TRUE(db.exec("UPDATE Sources SET title='<img src=\"http://127.0.0.1:9/x.png\"><b>x</b>' WHERE id=1"));
+    w->bbUpdate_Action();
+    ASSERT_TRUE(Settle());
+    Select(w, "1");
+    EXPECT_EQ(w->stTitle->text(), "<img src=\"http://127.0.0.1:9/x.png\"><b>x</b>");
+    for (QLabel* label : std::initializer_list<QLabel*>{w->stTitle, w->stURL, w->stHomepage, w->stHTTPDate})
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
     db.exec("DELETE FROM Sources");
     EXPECT_EQ(Pane(Open()), (QStringList{"stTitle", "stURl", "stHomepage", "stHTTPDate"}));
 }
 
-TEST_F(Window1DetailTest, GetImageSizeFitsIntoTheBoxWithoutEnlarging) {
-    Window1* w = Window1::Construct();
+TEST_F(DetailPaneTest, GetImageSizeFitsIntoTheBoxWithoutEnlarging) {
     const int cases[][4] = {{80, 60, 80, 60},    {64, 64, 64, 64},     {200, 100, 120, 60}, {100, 200, 60, 120},
                             {121, 50, 120, 50},  {1000, 3, 120, 1},    {300, 300, 120, 120},
                             {120, 120, 120, 120}, {0, 0, 0, 0}};
     for (const auto& c : cases) {
         const QImage pic = c[0] ? QImage(c[0], c[1], QImage::Format_RGB32) : QImage();
-        EXPECT_EQ(w->GetImageSize(pic), (QVector<std::int32_t>{0, c[2], c[3]})) << c[0] << " x " << c[1];
+        EXPECT_EQ(DetailPane::GetImageSize(pic), (QVector<std::int32_t>{0, c[2], c[3]})) << c[0] << " x " << c[1];
     }
 }
 
 // Drawn centred where the table of sizes puts it, from the kept icon at every repaint, not once. The file in
 // the cache folder is chosen by the URL's text; the body is decoded by its content, whatever the name says.
-TEST_F(Window1DetailTest, IconsAreFetchedIntoTheFileTheUrlNamesAndDrawnCentredAndKept) {
+TEST_F(DetailPaneTest, IconsAreFetchedIntoTheFileTheUrlNamesAndDrawnCentredAndKept) {
     const struct { const char* path; const char* format; int width, height; QRect drawn; const char* file; } cases[] = {
         {"/icon.png", "PNG", 80, 60, {20, 30, 80, 60}, "tmp.png"},
         {"/icon.gif", "GIF", 200, 100, {0, 30, 120, 60}, "tmp.gif"},
@@ -92,7 +103,7 @@ TEST_F(Window1DetailTest, IconsAreFetchedIntoTheFileTheUrlNamesAndDrawnCentredAn
     }
 }
 
-TEST_F(Window1DetailTest, TheOpeningFetchesTheFirstRowsIconOnceAndASelectionWithoutOneClearsTheBox) {
+TEST_F(DetailPaneTest, TheOpeningFetchesTheFirstRowsIconOnceAndASelectionWithoutOneClearsTheBox) {
     http.Serve("/icon.png", {200, "image/png", EncodedImage(10, 10, Qt::blue, "PNG")});
     db.exec("UPDATE Sources SET iconURL='/badge.gif', homePage='' WHERE id=7");   // relative, nothing to resolve it
     db.exec("UPDATE Sources SET iconURL='" + http.Url("/icon").toString().toStdString() + "' WHERE id=2");
@@ -110,7 +121,7 @@ TEST_F(Window1DetailTest, TheOpeningFetchesTheFirstRowsIconOnceAndASelectionWith
     EXPECT_EQ(http.Requests().filter("/icon.png").size(), 5);
 }
 
-TEST_F(Window1DetailTest, SiteRelativeIconUrlIsResolvedAgainstTheHomePageAndRedirectsAreFollowed) {
+TEST_F(DetailPaneTest, SiteRelativeIconUrlIsResolvedAgainstTheHomePageAndRedirectsAreFollowed) {
     http.Redirect("/images/rss/badge.gif", "/moved.gif", 301);
     http.Serve("/moved.gif", {200, "image/gif", EncodedImage(40, 20, Qt::green, "GIF")});
     db.exec("UPDATE Sources SET homePage='" + http.Url("/site/index.html").toString().toStdString() + "' WHERE id=1");
@@ -121,12 +132,13 @@ TEST_F(Window1DetailTest, SiteRelativeIconUrlIsResolvedAgainstTheHomePageAndRedi
     EXPECT_EQ(w->Canvas2->IconRect(), QRect(40, 50, 40, 20));
 }
 
-TEST_F(Window1DetailTest, FailedOrUndecodableAnswersLeaveTheBoxBlank) {
+TEST_F(DetailPaneTest, FailedOrUndecodableAnswersLeaveTheBoxBlank) {
     const struct { const char* label; TestResponse response; int timeoutMs; qint64 sizeLimit; } cases[] = {
         {"404", {404, "text/html", "<html>gone</html>"}, 5000, 1 << 20},
         {"html", {200, "text/html", "<html><body>Not an image</body></html>"}, 5000, 1 << 20},
         {"slow", {200, "image/png", EncodedImage(10, 10, Qt::red, "PNG"), 3000}, 150, 1 << 20},
-        {"big", {200, "image/png", EncodedImage(300, 300, Qt::red, "JPEG")}, 5000, 500}};
+        {"big", {200, "image/png", EncodedImage(300, 300, Qt::red, "JPEG")}, 5000, 500},
+        {"no icon format", {200, "image/png", EncodedImage(10, 10, Qt::red, "PPM")}, 5000, 1 << 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         http.Serve("/icon.png", c.response);
@@ -140,7 +152,7 @@ TEST_F(Window1DetailTest, FailedOrUndecodableAnswersLeaveTheBoxBlank) {
     }
 }
 
-TEST_F(Window1DetailTest, ASelectionChangeDuringAFetchNeverDrawsTheOldIcon) {
+TEST_F(DetailPaneTest, ASelectionChangeDuringAFetchNeverDrawsTheOldIcon) {
     http.Serve("/slow.png", {200, "image/png", EncodedImage(50, 50, Qt::red, "PNG"), 300});
     http.Serve("/fast.gif", {200, "image/gif", EncodedImage(30, 30, Qt::blue, "GIF")});
     db.exec("UPDATE Sources SET iconURL='" + http.Url("/fast.gif").toString().toStdString() + "' WHERE id=7");
@@ -167,7 +179,7 @@ void Press(QWidget* widget) {
     QCoreApplication::sendEvent(widget, &press);
 }
 
-TEST_F(Window1DetailTest, ClickingTheLinksOpensWhatTheyShowButNeverPlaceholdersOrEmptyTexts) {
+TEST_F(DetailPaneTest, ClickingTheLinksOpensWebAddressesOnlyAndBeepsAtAnythingElse) {
     Window1* w = Open();
     Select(w, "1");
     // The group box around the pane must not take the clicks meant for the links.
@@ -178,11 +190,16 @@ TEST_F(Window1DetailTest, ClickingTheLinksOpensWhatTheyShowButNeverPlaceholdersO
     EXPECT_EQ(seams.openedUrls, (QList<QUrl>{QUrl("http://www.apple.com/main/rss/hotnews/hotnews.rss"),
                                              QUrl("http://www.apple.com/hotnews/")}));
     seams.openedUrls.clear();
-    Select(w, "8");   // no home page
-    Press(w->stHomepage);
-    w->stURL->setText("stURl");
+    for (const char* text : {"stURl", "", "file:///etc/passwd", "smb://server/share", "javascript:alert(1)",
+                             "mailto:a@b.c", "ftp://example.com/feed.xml", "https://"}) {
+        w->stURL->setText(text);
+        seams.beeps = 0;
+        Press(w->stURL);
+        EXPECT_EQ(seams.beeps, 1) << text;
+    }
+    w->stURL->setText("HTTPS://example.com/feed");
     Press(w->stURL);
-    EXPECT_TRUE(seams.openedUrls.isEmpty());
+    EXPECT_EQ(seams.openedUrls, (QList<QUrl>{QUrl("https://example.com/feed")}));
 }
 
 }  // namespace

@@ -1,0 +1,174 @@
+// The update cycle: Timer1's countdown and refresh, "Update Now", the badge, and a window that keeps
+// answering while the database is locked or the browser-control script hangs. Ticks are called by hand.
+#include "ui/main/UpdateCycle.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/FeedDatabase.h"
+#include "platform/DockTile.h"
+#include "tests/support/SqlTestHelpers.h"
+#include "tests/support/gui/GuiTest.h"
+
+namespace {
+
+bool BadgeShows(int unread) {
+    const QImage tile = app().dock().CurrentPicture();
+    return !tile.isNull() && tile.pixel(50, 43) == qRgb(255, 0, 0) &&
+           app().dock().ToolTip() == QStringLiteral("BrindleX: %1 unread").arg(unread);
+}
+
+// The browser's write lock on the file, held until released.
+struct BrowserLock {
+    explicit BrowserLock(FixtureDb& db) : connection(Connected(db.path())) { connection->Execute("BEGIN EXCLUSIVE"); }
+    ~BrowserLock() { Release(); }
+    void Release() { connection->Execute("ROLLBACK"); }
+    std::unique_ptr<SqlConnection> connection;
+};
+
+// Counts how often a 5 ms timer fires on the window's thread: the window answers while it does.
+struct Heartbeat {
+    Heartbeat() {
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++beats; });
+        timer.start(5);
+    }
+    QTimer timer;
+    int beats = 0;
+};
+
+class UpdateCycleTest : public GuiTest {
+protected:
+    UpdateCycleTest() { app().dock().Restore(); }
+    QString Status(Window1* w) { return w->stCounter->text() + (w->ProgressWheel1->isHidden() ? "" : " +wheel"); }
+    FixtureDb db;
+};
+
+}  // namespace
+
+TEST_F(UpdateCycleTest, IntervalThreeCountsDownAndRefreshesOnTheThirdTickKeepingTheSelection) {
+    FakeScript script("true");
+    Window1* w = OpenMainWindow(db, false, 3);
+    w->SetListIndex(2);
+    ASSERT_TRUE(Settle());
+    const QString key = w->Cell(2, 3);
+    ASSERT_TRUE(db.exec("DELETE FROM Articles"));   // seen only once the list is re-read
+    const char* expected[][2] = {{"Next check in 2 seconds", "Next check in 2 seconds"},
+                                 {"Next check in 1 seconds", "Next check in 1 seconds"},
+                                 {"Updating... +wheel", "Updating..."}};
+    for (int tick = 0; tick < 3; ++tick) {
+        w->Timer1_Action();
+        EXPECT_EQ(Status(w), expected[tick][0]) << tick;
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(Status(w), expected[tick][1]) << tick;
+        EXPECT_EQ(w->stNumUnread->text().isEmpty(), tick == 2) << tick;
+        EXPECT_TRUE(BadgeShows(w->stNumUnread->text().toInt())) << tick;
+    }
+    EXPECT_EQ(script.Commands(), (QStringList{"Check", "Check", "Check"}));
+    EXPECT_EQ(w->bbSafari->text(), "Stop Safari");
+    EXPECT_EQ(w->ListIndex(), 2);
+    EXPECT_EQ(w->Cell(2, 3), key);
+}
+
+// Reached or passed refreshes on this tick and never counts below 0; an interval below 1 counts as 1.
+TEST_F(UpdateCycleTest, TickRefreshesWhenTheCounterReachesOrPassesTheInterval) {
+    struct Case { int interval, counterBefore; };
+    for (const Case c : {Case{1, 0}, Case{3, 3}, Case{3, 5}, Case{0, 0}, Case{-5, 7}}) {
+        SCOPED_TRACE(std::to_string(c.interval) + " from " + std::to_string(c.counterBefore));
+        FixtureDb db;   // each case on a database of its own
+        Window1* w = OpenMainWindow(db, false, c.interval);
+        app().Counter = c.counterBefore;
+        ASSERT_TRUE(db.exec("DELETE FROM Articles"));
+        w->Timer1_Action();
+        EXPECT_EQ(Status(w), "Updating... +wheel");
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(app().Counter, 0);
+        EXPECT_TRUE(w->stNumUnread->text().isEmpty()) << "the re-read sees the emptied table";
+    }
+}
+
+TEST_F(UpdateCycleTest, UpdateNowDrawsTheBadgeSaysReadyRestartsTheCountdownAndKeepsNoSelection) {
+    Window1* w = OpenMainWindow(db, false, 5);
+    EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "no badge before the first update";
+    app().Counter = 3;
+    ASSERT_TRUE(db.exec("UPDATE Articles SET unread=0"));
+    w->SetListIndex(-1);
+    w->bbUpdate->click();
+    EXPECT_EQ(Status(w), "Updating... +wheel");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(w->ListIndex(), -1);
+    EXPECT_EQ(Status(w), "Ready.  Click Update to check.");
+    EXPECT_EQ(w->stNumUnread->text(), "0");
+    EXPECT_TRUE(BadgeShows(0));
+    w->Timer1_Action();
+    EXPECT_EQ(Status(w), "Next check in 4 seconds") << "a full interval from now";
+}
+
+// While the browser holds the database, the refresh waits on the worker: the window goes on answering,
+// ticks start no second refresh, and the list fills once the lock goes.
+TEST_F(UpdateCycleTest, TheWindowAnswersWhileARefreshWaitsForALockedDatabase) {
+    Window1* w = OpenMainWindow(db, false, 1);
+    ASSERT_TRUE(db.exec("UPDATE Articles SET unread=0"));
+    BrowserLock lock(db);
+    Heartbeat heart;
+    w->bbUpdate->click();
+    ASSERT_TRUE(WaitUntil([&] { return heart.beats >= 20; }));
+    EXPECT_EQ(Status(w), "Updating... +wheel");
+    EXPECT_EQ(w->stNumUnread->text(), "3") << "not re-read yet";
+    w->Timer1_Action();   // the counter has passed the interval, but one refresh is on its way
+    w->Timer1_Action();
+    lock.Release();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(w->stNumUnread->text(), "0");
+    EXPECT_TRUE(w->ProgressWheel1->isHidden());
+    EXPECT_TRUE(seams.messages.isEmpty());
+}
+
+// The file changes while its list is read (a new one chosen in the preferences): that result is dropped
+// and the chosen file's list shown instead.
+TEST_F(UpdateCycleTest, AResultForAFileNoLongerChosenIsDropped) {
+    FixtureDb chosen;
+    ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
+    Window1* w = OpenMainWindow(db);
+    BrowserLock lock(db);
+    w->bbUpdate->click();
+    app().dbFileName = QString::fromStdString(chosen.path());
+    lock.Release();
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(w->ListCount(), 1);
+    EXPECT_EQ(w->Cell(0, 3), "7");
+}
+
+// A script that never answers holds nothing up: the window answers, a tick that finds the check still
+// running starts no other, and the time-out ends the script, which counts as the browser not running.
+TEST_F(UpdateCycleTest, TheWindowAnswersWhileTheBrowserScriptHangs) {
+    FakeScript script("true");
+    script.SetHang(true);
+    app().browser().Runner().SetTimeout(300);
+    Window1* w = OpenMainWindow(db);
+    w->bbSafari->setText("Stop Safari");
+    Heartbeat heart;
+    w->Timer2_Action();
+    w->Timer2_Action();
+    EXPECT_TRUE(WaitUntil([&] { return heart.beats >= 10; }));
+    EXPECT_EQ(script.Commands(), QStringList{"Check"});
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(w->bbSafari->text(), "Start Safari");
+    EXPECT_EQ(w->bbSafari->toolTip(), "Sart or stop Safari") << "a tick changes the caption only";
+}
+
+// Quit ends the event loop with 0 at once, even with a statement waiting for the browser's lock.
+TEST_F(UpdateCycleTest, QuitInterruptsWaitingWorkAndEndsTheEventLoopWithCode0) {
+    Window1* w = OpenMainWindow(db);
+    BusyTimeout longWait(std::chrono::seconds(60));
+    BrowserLock lock(db);
+    w->bbUpdate->click();
+    QTimer::singleShot(50, w->BevelButton1, &QPushButton::click);
+    QTimer safetyNet;   // never reached; it goes with the test, so no later test meets it
+    safetyNet.callOnTimeout([] { QCoreApplication::exit(7); });
+    safetyNet.start(5000);
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    lock.Release();
+    app().db = std::make_unique<FeedDatabase>();   // the stopped worker takes no more jobs
+}
