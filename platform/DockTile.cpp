@@ -50,20 +50,24 @@ DockTile::~DockTile() {
 }
 
 void DockTile::Draw(const QImage& picture, int unread) {
-    // The badge goes over the application's own icon, as it does on the Dock. The plain tile is made once:
-    // the badge is drawn every second.
-    if (baseTile_.isNull()) {
-        baseTile_ = ApplicationIcon().pixmap(kTileSize, kTileSize).toImage()
+    // The badge goes over the application's own icon, as it does on the Dock. The tile has the picture's
+    // device pixel ratio, so a badge painted at the screen's ratio stays sharp on a Retina Dock. The plain tile
+    // is made once per ratio: the badge is drawn every second.
+    const qreal ratio = picture.isNull() ? 1.0 : picture.devicePixelRatio();
+    if (baseTile_.isNull() || baseTile_.devicePixelRatio() != ratio) {
+        const int pixels = qRound(kTileSize * ratio);
+        baseTile_ = ApplicationIcon().pixmap(QSize(kTileSize, kTileSize), ratio).toImage()
                         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        if (baseTile_.size() != QSize(kTileSize, kTileSize)) {
-            baseTile_ = QImage(kTileSize, kTileSize, QImage::Format_ARGB32_Premultiplied);
+        if (baseTile_.size() != QSize(pixels, pixels)) {
+            baseTile_ = QImage(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
             baseTile_.fill(Qt::transparent);
         }
+        baseTile_.setDevicePixelRatio(ratio);
     }
     QImage tile = baseTile_.copy();
     {
         QPainter p(&tile);
-        p.drawImage(QPoint(0, 0), picture);   // unscaled, at the top left
+        p.drawImage(QPoint(0, 0), picture);   // at the top left, the same logical size
     }
     const QString toolTip = QStringLiteral("BrindleX: %1 unread").arg(unread);
     if (tile == current_ && toolTip == toolTip_) return;   // the same badge: nothing to push

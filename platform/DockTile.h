@@ -20,7 +20,8 @@ public:
     DockTile(QObject* parent, bool withTray);
     ~DockTile() override;
 
-    /// Shows the picture (the unread badge) on the tile; unread goes into the tray tooltip.
+    /// Shows the picture (the unread badge) on the tile, made at the picture's device pixel ratio; unread goes
+    /// into the tray tooltip.
     void Draw(const QImage& picture, int unread);
     /// Puts the application's own icon back.
     void Restore();
@@ -42,7 +43,7 @@ private:
     void Show(const QIcon& icon, const QString& toolTip);
 
     QImage current_;
-    QImage baseTile_;   ///< the application icon at tile size, made on first use
+    QImage baseTile_;   ///< the application icon at tile size and the last picture's ratio
     QString toolTip_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;

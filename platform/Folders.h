@@ -11,4 +11,14 @@ public:
     static QString PreferencesFolder();   ///< absolute, without a trailing slash
     static QString LibraryFolder();       ///< the preferences folder's parent
     static QString CacheFolder();         ///< for downloaded icons
+
+    enum class Rules { MacOS, Xdg };
+    static const Rules kThisSystem;       ///< the rules of the system the program is built for
+
+    struct Paths {
+        QString preferences, library, cache;
+    };
+    /// The three folders by one system's rules, from the home folder and the XDG variables' values (empty when
+    /// unset). Compiled everywhere, so each system's rules are tested on any of them.
+    static Paths For(Rules rules, const QString& home, const QString& xdgDataHome, const QString& xdgCacheHome);
 };

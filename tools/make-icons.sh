@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the BrindleX application icon with ImageMagick and writes it at the sizes the program ships.
 # The design: a tile in brindle browns (amber ground, darker tiger stripes) carrying a white feed glyph.
-# Run from anywhere; the PNGs land in resources/icons/ and are committed, so builds need no ImageMagick.
+# Run from anywhere; the PNGs land in resources/icons/ and the macOS icon in packaging/macos/BrindleX.icns
+# (by make-icns.sh), all committed, so builds need neither ImageMagick nor png2icns.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OUT="$ROOT/resources/icons"
@@ -55,3 +56,4 @@ for size in 16 32 48 64 128 256 512; do
     -define png:exclude-chunks=date,time "$OUT/brindlex-$size.png"
 done
 echo "icons written to $OUT"
+"$ROOT/tools/make-icns.sh"

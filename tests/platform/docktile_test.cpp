@@ -1,5 +1,5 @@
-// The tile: the badge over the application's own icon, the plain icon put back, the tray icon's
-// tooltip and menu, and the compiled-in application icon.
+// The tile: the badge over the application's own icon at the badge's pixel ratio, the plain icon put back, the
+// tray icon's tooltip and menu, and the compiled-in application icon.
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -11,13 +11,13 @@
 
 namespace {
 
-QImage IconImage(const QIcon& icon, int size) {
-    return icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+QImage IconImage(const QIcon& icon, int size, qreal ratio = 1.0) {
+    return icon.pixmap(QSize(size, size), ratio).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QImage Badge(int unread) {
+QImage Badge(int unread, qreal ratio = 1.0) {
     QImage pic;
-    UnreadBadge::Paint(pic, unread);
+    UnreadBadge::Paint(pic, unread, ratio);
     return pic;
 }
 
@@ -34,22 +34,27 @@ TEST(DockTile, ApplicationIconIsCompiledInAtEverySize) {
     }
 }
 
-TEST(DockTile, DrawPutsTheBadgeOverTheIconAndRestorePutsThePlainIconBack) {
+// One tile shows a badge at ratio 1, then one at ratio 2 (a Retina Dock): the same places, twice the pixels.
+TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePlainIconBack) {
     DockTile tile(nullptr, true);
-    tile.Draw(Badge(5), 5);
-    const QImage shown = tile.CurrentPicture(), plain = IconImage(DockTile::ApplicationIcon(), 128);
-    ASSERT_EQ(shown.size(), QSize(128, 128));
-    EXPECT_EQ(shown.pixel(50, 43), qRgb(255, 0, 0));            // the disc
-    EXPECT_EQ(shown.pixel(64, 120), plain.pixel(64, 120));      // the icon where the badge is clear
-    EXPECT_EQ(IconImage(QApplication::windowIcon(), 128), shown);   // the Dock icon on macOS
-    EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128), shown);
-    EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX: 5 unread"));
+    for (qreal ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(testing::Message() << "ratio " << ratio);
+        tile.Draw(Badge(5, ratio), 5);
+        const QImage shown = tile.CurrentPicture(), plain = IconImage(DockTile::ApplicationIcon(), 128, ratio);
+        ASSERT_EQ(shown.size(), QSize(128, 128) * ratio);
+        EXPECT_EQ(shown.devicePixelRatio(), ratio);
+        EXPECT_EQ(shown.pixel(QPoint(50, 43) * ratio), qRgb(255, 0, 0));                    // the disc
+        EXPECT_EQ(shown.pixel(QPoint(64, 120) * ratio), plain.pixel(QPoint(64, 120) * ratio));   // the icon
+        EXPECT_EQ(IconImage(QApplication::windowIcon(), 128, ratio), shown);   // the Dock icon on macOS
+        EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128, ratio), shown);
+        EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX: 5 unread"));
 
-    tile.Restore();
-    EXPECT_TRUE(tile.CurrentPicture().isNull());
-    EXPECT_EQ(IconImage(QApplication::windowIcon(), 128), plain);
-    EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128), plain);
-    EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX"));
+        tile.Restore();
+        EXPECT_TRUE(tile.CurrentPicture().isNull());
+        EXPECT_EQ(IconImage(QApplication::windowIcon(), 128, ratio), plain);
+        EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128, ratio), plain);
+        EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX"));
+    }
 }
 
 TEST(DockTile, TrayMenuOffersManageAndQuitAndAClickOnTheIconManages) {

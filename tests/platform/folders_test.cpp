@@ -1,3 +1,5 @@
+// Both systems' folder rules, tested here whatever the system; the program's own folders follow the rules of
+// the system it runs on.
 #include "platform/Folders.h"
 
 #include <QDir>
@@ -7,24 +9,62 @@
 
 namespace {
 
-TEST(Folders, PreferencesAndCacheFollowTheXdgRulesAndAskingCreatesNothing) {
+using Rules = Folders::Rules;
+
+struct Case {
+    Rules rules;
+    const char *dataHome, *cacheHome;             ///< XDG_DATA_HOME, XDG_CACHE_HOME; nullptr: unset
+    const char *preferences, *library, *cache;    ///< a leading "~" stands for the home folder
+};
+
+const Case kCases[] = {
+    // macOS: always in the Library folder, whatever the XDG variables say.
+    {Rules::MacOS, nullptr, nullptr, "~/Library/Preferences", "~/Library", "~/Library/Caches/BrindleX"},
+    {Rules::MacOS, "/srv/data", "/srv/cache", "~/Library/Preferences", "~/Library", "~/Library/Caches/BrindleX"},
+    // XDG: an absolute value wins; an unset, empty or relative one means the default under the home folder.
+    {Rules::Xdg, "/srv/data", "/srv/cache", "/srv/data/BrindleX/Preferences", "/srv/data/BrindleX",
+     "/srv/cache/BrindleX"},
+    {Rules::Xdg, "/srv/data/", "/", "/srv/data/BrindleX/Preferences", "/srv/data/BrindleX", "/BrindleX"},
+    {Rules::Xdg, nullptr, nullptr, "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX",
+     "~/.cache/BrindleX"},
+    {Rules::Xdg, "", "", "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX", "~/.cache/BrindleX"},
+    {Rules::Xdg, "relative/dir", "relative", "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX",
+     "~/.cache/BrindleX"},
+};
+
+QString Expand(const char* path, const QString& home) {
+    QString s = QString::fromUtf8(path);
+    if (s.startsWith(QLatin1Char('~'))) s.replace(0, 1, home);
+    return s;
+}
+
+}  // namespace
+
+TEST(Folders, EachSystemsRulesFromTheHomeFolderAndTheXdgValues) {
+    const QString home = QStringLiteral("/home/ann");
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(testing::Message() << "case " << &c - kCases);
+        const Folders::Paths paths = Folders::For(c.rules, home, c.dataHome, c.cacheHome);
+        EXPECT_EQ(paths.preferences, Expand(c.preferences, home));
+        EXPECT_EQ(paths.library, Expand(c.library, home));
+        EXPECT_EQ(paths.cache, Expand(c.cache, home));
+    }
+}
+
+TEST(Folders, TheProgramsFoldersFollowThisSystemsRulesAndAskingCreatesNothing) {
     GuiEnvironment::ClearHome();
     const QString home = QDir::homePath();
-    // An unset, empty or relative value means the default under HOME.
-    for (const char* value : {"/srv/somewhere", static_cast<const char*>(nullptr), "", "relative/dir"}) {
-        SCOPED_TRACE(value ? value : "unset");
-        for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME"})
-            if (value) qputenv(name, value); else qunsetenv(name);
-        const bool absolute = value && QDir::isAbsolutePath(value);
-        const QString data = absolute ? QString(value) : home + "/.local/share";
-        EXPECT_EQ(Folders::PreferencesFolder(), data + "/BrindleX/Preferences");
-        EXPECT_EQ(Folders::CacheFolder(), (absolute ? QString(value) : home + "/.cache") + "/BrindleX");
-        EXPECT_EQ(Folders::LibraryFolder() + "/Preferences", Folders::PreferencesFolder());
+    for (const Case& c : kCases) {
+        if (c.rules != Folders::kThisSystem) continue;
+        SCOPED_TRACE(testing::Message() << "case " << &c - kCases);
+        if (c.dataHome) qputenv("XDG_DATA_HOME", c.dataHome); else qunsetenv("XDG_DATA_HOME");
+        if (c.cacheHome) qputenv("XDG_CACHE_HOME", c.cacheHome); else qunsetenv("XDG_CACHE_HOME");
+        EXPECT_EQ(Folders::PreferencesFolder(), Expand(c.preferences, home));
+        EXPECT_EQ(Folders::LibraryFolder(), Expand(c.library, home));
+        EXPECT_EQ(Folders::CacheFolder(), Expand(c.cache, home));
     }
     qunsetenv("XDG_DATA_HOME");   // as gui_tests' main leaves them
     qunsetenv("XDG_CACHE_HOME");
     EXPECT_FALSE(QDir(Folders::LibraryFolder()).exists());
     EXPECT_FALSE(QDir(Folders::CacheFolder()).exists());
 }
-
-}  // namespace
