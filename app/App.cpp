@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QEvent>
+#include <QWidget>
 #include <QPointer>
 
 #include "app/BrowserControl.h"
@@ -65,11 +66,22 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
         SafariRunning = running;
         emit browserStateChanged(running);
     });
+    // Said once: the user answered macOS's prompt, and only the settings can change that answer now.
+    connect(browser_.get(), &BrowserControl::refused, this, [this] {
+        if (refusalShown_) return;
+        refusalShown_ = true;
+        seams.message(QStringLiteral(
+            "BrindleX may not control Safari, so it cannot quit it. To allow it, open System Settings, "
+            "Privacy & Security, Automation, and turn on Safari under BrindleX."));
+    });
     connect(browser_.get(), &BrowserControl::becameIdle, this, [this] {
         if (!quitWhenIdle_ || browserQuitForAWhile_) return;
         quitWhenIdle_ = false;
         quit();
     });
+#ifdef Q_OS_MACOS
+    connect(this, &QGuiApplication::applicationStateChanged, this, &App::OnApplicationState);
+#endif
     // Quitting interrupts the statement under way rather than waiting for it.
     connect(this, &QCoreApplication::aboutToQuit, this, [this] { db->Stop(); });
 }
@@ -200,6 +212,17 @@ std::shared_ptr<void> App::BeginExclusive() {
 }
 
 void App::RequestQuit() { quit(); }
+
+void App::OnApplicationState(Qt::ApplicationState state) {
+    if (state != Qt::ApplicationActive) return;
+    for (QWidget* window : topLevelWidgets()) {
+        const Qt::WindowType type = window->windowType();
+        if (window->isVisible() && (type == Qt::Window || type == Qt::Dialog)) return;   // menus and tips aside
+    }
+    _FileManage_Action();
+}
+
+void App::ExportFeeds() {}
 
 bool App::event(QEvent* event) {
     if (event->type() == QEvent::Quit && (browserQuitForAWhile_ || browser_->CommandsPending())) {

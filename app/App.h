@@ -64,6 +64,11 @@ public:
 
     /// Quits, after starting the browser again if a sequence had quit it and letting its script finish.
     void RequestQuit();
+    /// "Export Feeds as OPML…": the feeds the list shows, to a file the user chooses.
+    void ExportFeeds();
+    /// Brings the main window back when the application is made active with no window showing (a click
+    /// on its Dock icon).
+    void OnApplicationState(Qt::ApplicationState state);
 
     /// Default database path: Syndication/Database3 in the parent of the preferences folder.
     QString DefaultDatabasePath() const;
@@ -75,6 +80,7 @@ signals:
     void preferencesChanged();
     void manageRequested();
     void exclusiveChanged(bool exclusive);
+    void preferencesRequested();
 
 protected:
     bool event(QEvent* event) override;
@@ -84,6 +90,7 @@ private:
     std::unique_ptr<DockTile> dock_;
     bool browserQuitForAWhile_ = false;
     bool quitWhenIdle_ = false;
+    bool refusalShown_ = false;   ///< the system's refusal to let the script control the browser was told
     int exclusive_ = 0;
 };
 

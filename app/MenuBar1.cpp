@@ -1,6 +1,7 @@
 #include "app/MenuBar1.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -13,6 +14,17 @@ void MenuBar1::Build(QMenuBar* bar) {
     QAction* manage = file->addAction(QStringLiteral("Manage"));
     manage->setObjectName(QStringLiteral("FileManage"));
     QObject::connect(manage, &QAction::triggered, manage, [] { app()._FileManage_Action(); });
+
+    QAction* exportFeeds = file->addAction(QStringLiteral("Export Feeds as OPML\u2026"));
+    exportFeeds->setObjectName(QStringLiteral("FileExport"));
+    QObject::connect(exportFeeds, &QAction::triggered, exportFeeds, [] { app().ExportFeeds(); });
+
+    // On macOS the role moves it to the application menu, with the platform's shortcut.
+    QAction* preferences = file->addAction(QStringLiteral("Preferences\u2026"));
+    preferences->setObjectName(QStringLiteral("FilePreferences"));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    preferences->setShortcut(QKeySequence::Preferences);
+    QObject::connect(preferences, &QAction::triggered, preferences, [] { emit app().preferencesRequested(); });
 }
 
 QMenuBar* MenuBar1::Global() {

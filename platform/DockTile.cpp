@@ -31,10 +31,13 @@ static void InitResources() {
 DockTile::DockTile(QObject* parent) : DockTile(parent, DesktopHasTray()) {}
 
 DockTile::DockTile(QObject* parent, bool withTray) : QObject(parent), toolTip_(QStringLiteral("BrindleX")) {
+#ifdef Q_OS_MACOS
+    // The Dock's own menu for the icon: "Manage" above what the Dock adds itself (Quit among it).
+    dockMenu_ = MakeMenu(true);
+    dockMenu_->setAsDockMenu();
+#endif
     if (withTray) {
-        menu_ = std::make_unique<QMenu>();
-        connect(menu_->addAction(QStringLiteral("Manage")), &QAction::triggered, this, &DockTile::manageRequested);
-        connect(menu_->addAction(QStringLiteral("Quit")), &QAction::triggered, this, &DockTile::quitRequested);
+        menu_ = MakeMenu(false);
         tray_ = std::make_unique<QSystemTrayIcon>();
         tray_->setContextMenu(menu_.get());
         connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -43,6 +46,14 @@ DockTile::DockTile(QObject* parent, bool withTray) : QObject(parent), toolTip_(Q
     }
     Show(ApplicationIcon(), toolTip_);
     if (tray_ && QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+}
+
+std::unique_ptr<QMenu> DockTile::MakeMenu(bool forDock) {
+    auto menu = std::make_unique<QMenu>();
+    connect(menu->addAction(QStringLiteral("Manage")), &QAction::triggered, this, &DockTile::manageRequested);
+    if (!forDock)
+        connect(menu->addAction(QStringLiteral("Quit")), &QAction::triggered, this, &DockTile::quitRequested);
+    return menu;
 }
 
 DockTile::~DockTile() {

@@ -33,6 +33,8 @@ public:
 
     QSystemTrayIcon* TrayIcon() const;   ///< null where there is no tray icon
     QMenu* TrayMenu() const;             ///< "Manage" and "Quit"; null without a tray icon
+    /// A menu for the tile: "Manage", and "Quit" too unless it is the Dock's (which has its own).
+    std::unique_ptr<QMenu> MakeMenu(bool forDock);
     QString ToolTip() const;             ///< the tray icon's tooltip (kept also without a tray)
 
 signals:
@@ -46,5 +48,6 @@ private:
     QImage baseTile_;   ///< the application icon at tile size and the last picture's ratio
     QString toolTip_;
     std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<QMenu> dockMenu_;   ///< macOS only
     std::unique_ptr<QSystemTrayIcon> tray_;
 };

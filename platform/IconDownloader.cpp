@@ -25,6 +25,9 @@ void IconDownloader::Get(const QUrl& url, const QString& file) {
     request.setMaximumRedirectsAllowed(10);
     QNetworkReply* reply = network_->get(request);
     reply_ = reply;
+    // The network thread keeps at most this much unread: a body larger than the cap is never held whole,
+    // however long the window's thread takes to come and read it.
+    reply->setReadBufferSize(kReadBufferSize);
 
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -43,8 +46,8 @@ void IconDownloader::Cancel() {
     if (QNetworkReply* reply = reply_.data()) {
         reply_.clear();
         reply->disconnect(this);
-        // Aborting a reply that already failed makes Qt report its error a second time.
-        if (!reply->isFinished()) reply->abort();
+        // Dropped, not aborted: deleting a reply ends its transfer, while aborting one whose failure is already
+        // on its way makes Qt handle that failure twice.
         reply->deleteLater();
     }
     body_.clear();

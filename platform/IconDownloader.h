@@ -18,6 +18,7 @@ class IconDownloader : public QObject {
 public:
     static constexpr int kDefaultTimeoutMs = 15000;
     static constexpr qint64 kDefaultSizeLimit = 2 * 1024 * 1024;
+    static constexpr qint64 kReadBufferSize = 64 * 1024;
 
     explicit IconDownloader(QObject* parent = nullptr);
     ~IconDownloader() override;

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QAction>
+#include <QMenuBar>
 #include <QFileInfo>
 #include <QFile>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include "platform/DockTile.h"
 #include "platform/Folders.h"
 #include "tests/support/gui/GuiTest.h"
+#include "ui/prefs/winPrefs.h"
 
 namespace {
 
@@ -185,6 +187,36 @@ TEST_F(AppTest, ManageRaisesTheOpenWindowOrOpensANewOneWithAFreshListOnceItWasCl
     EXPECT_TRUE(second->isVisible());
     EXPECT_EQ(second->ListCount(), 4);
     EXPECT_TRUE(second->Timer1->isActive());
+}
+
+// A click on the Dock icon makes the application active: with no window showing, it brings the main one back.
+TEST_F(AppTest, BecomingActiveWithNoWindowShowingBringsTheMainWindowBack) {
+    FixtureDb db;
+    app().dbFileName = QString::fromStdString(db.path());
+    app().OnApplicationState(Qt::ApplicationInactive);
+    EXPECT_EQ(Window1::instance(false), nullptr);
+    app().OnApplicationState(Qt::ApplicationActive);
+    QPointer<Window1> w = Window1::instance(false);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(Settle());
+    app().OnApplicationState(Qt::ApplicationActive);   // showing already: nothing new
+    EXPECT_EQ(Window1::instance(false), w);
+    EXPECT_EQ(w->ListCount(), 5);
+}
+
+// "Preferences…" opens the preferences window as the button does, and brings it forward when it is open.
+TEST_F(AppTest, ThePreferencesMenuItemOpensThePreferencesWindow) {
+    Window1* w = Window1::Construct();
+    QAction* item = w->menuBar()->findChild<QAction*>("FilePreferences");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->menuRole(), QAction::PreferencesRole);
+    EXPECT_EQ(item->shortcut(), QKeySequence(QKeySequence::Preferences));
+    for (int i = 0; i < 2; ++i) {
+        item->trigger();
+        ASSERT_NE(winPrefs::instance(false), nullptr);
+        EXPECT_TRUE(winPrefs::instance(false)->isVisible() && app().prefsVisible);
+    }
+    delete winPrefs::instance(false);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // busy is skipped, and a reply counts as running only when it reads "true".
 #include "app/BrowserControl.h"
 
+#include <QFileInfo>
+
 #include "tests/support/gui/GuiTest.h"
 
 namespace {
@@ -38,3 +40,33 @@ TEST(BrowserControl, OnlyTrueReadsAsRunning) {
 }
 
 }  // namespace
+
+// What each command does on each system: the script for everything on Linux; on macOS Launch Services for
+// Start, the process list for Check, and the AppleScript, with a minute for the user's answer, for Quit.
+TEST(BrowserControl, PlansEachCommandForItsSystem) {
+    using Plan = BrowserControl::Plan;
+    auto describe = [](const Plan& p) {
+        return QStringLiteral("%1 %2 %3 %4").arg(p.kind).arg(p.program, p.arguments.join(' ')).arg(p.timeoutMs);
+    };
+    for (const char* command : {"Start", "Check", "Quit"})
+        EXPECT_EQ(describe(BrowserControl::PlanFor(command, BrowserControl::System::Linux)), "0   3000") << command;
+    EXPECT_EQ(describe(BrowserControl::PlanFor("Start", BrowserControl::System::MacOS)),
+              QStringLiteral("%1 /usr/bin/open -a Safari 3000").arg(Plan::Program));
+    EXPECT_EQ(describe(BrowserControl::PlanFor("Check", BrowserControl::System::MacOS)),
+              QStringLiteral("%1 Safari  3000").arg(Plan::ProcessList));
+    EXPECT_EQ(describe(BrowserControl::PlanFor("Quit", BrowserControl::System::MacOS)),
+              QStringLiteral("%1   60000").arg(Plan::Script));
+}
+
+// Refused by the system (osascript's error -1743), the user is told once where to allow it.
+TEST_F(BrowserControlTest, ARefusalIsToldOnceWhereToAllowIt) {
+    FakeScript refusing;
+    QFile log(QDir(QFileInfo(refusing.Path()).absolutePath()).filePath("browser-control"));
+    log.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    log.write("#!/bin/sh\necho 'execution error: Not authorized to send Apple events to Safari. (-1743)' >&2\nexit 1\n");
+    log.close();
+    for (int i = 0; i < 2; ++i) app().browser().Send("Quit", nullptr, {});
+    ASSERT_TRUE(Settle());
+    ASSERT_EQ(seams.messages.size(), 1);
+    EXPECT_TRUE(seams.messages[0].contains("Privacy & Security, Automation")) << seams.messages[0].toStdString();
+}

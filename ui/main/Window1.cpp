@@ -74,11 +74,20 @@ Window1* Window1::Construct() {
 }
 
 void Window1::FollowApp(App& a) {
-    QObject::connect(&a, &App::manageRequested, &a, [] {
-        Window1* w = Window1::instance();
+    auto bringForward = [](QWidget* w) {
         w->showNormal();
         w->raise();
         w->activateWindow();
+    };
+    QObject::connect(&a, &App::manageRequested, &a, [bringForward] { bringForward(Window1::instance()); });
+    // "Preferences…" opens the window as the button does, and brings it forward when it is open already.
+    QObject::connect(&a, &App::preferencesRequested, &a, [bringForward] {
+        if (!app().prefsVisible || !winPrefs::instance(false)) {
+            app().prefsVisible = false;
+            winPrefs::instance();
+            app().prefsVisible = true;
+        }
+        bringForward(winPrefs::instance());
     });
 }
 
