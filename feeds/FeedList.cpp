@@ -12,9 +12,12 @@ const char* const kSubscribedOnly = " WHERE Sources.subscribed=1";
 const char* const kSubscribedArticlesOnly =
     " WHERE Articles.source_id IN (SELECT Sources.id FROM Sources WHERE Sources.subscribed=1)";
 
-// The named column of the first row; empty when the query failed or gave no row.
-std::string FirstValue(SqlConnection& db, const std::string& sql, const char* column) {
+// The named column of the first row; empty when the query failed (its message kept in error, if none is yet)
+// or gave no row.
+std::string FirstValue(SqlConnection& db, const std::string& sql, const char* column, std::string& error) {
     auto cursor = db.Select(sql);
+    if (!cursor && error.empty())
+        error = db.ErrorMessage();
     if (!cursor || cursor->AtEnd())
         return {};
     return cursor->Column(std::string_view(column));
@@ -48,6 +51,14 @@ FeedListing ReadFeedList(SqlConnection& db, bool allFeeds) {
         }
     }
 
+    FeedTotals totals = ReadTotals(db, allFeeds);
+    listing.numSources = std::move(totals.numSources);
+    listing.numArticles = std::move(totals.numArticles);
+    listing.numUnread = std::move(totals.numUnread);
+    return listing;
+}
+
+FeedTotals ReadTotals(SqlConnection& db, bool allFeeds) {
     std::string sources = "SELECT count(Sources.title) as CountOfSources FROM Sources";
     std::string articles = "SELECT count(Articles.id) as CountOfArticles FROM Articles";
     std::string unread = "SELECT sum(Articles.unread) as CountOfUnread FROM Articles";
@@ -56,10 +67,11 @@ FeedListing ReadFeedList(SqlConnection& db, bool allFeeds) {
         articles += kSubscribedArticlesOnly;
         unread += kSubscribedArticlesOnly;
     }
-    listing.numSources = FirstValue(db, sources, "CountOfSources");
-    listing.numArticles = FirstValue(db, articles, "CountOfArticles");
-    listing.numUnread = FirstValue(db, unread, "CountOfUnread");
-    return listing;
+    FeedTotals totals;
+    totals.numSources = FirstValue(db, sources, "CountOfSources", totals.error);
+    totals.numArticles = FirstValue(db, articles, "CountOfArticles", totals.error);
+    totals.numUnread = FirstValue(db, unread, "CountOfUnread", totals.error);
+    return totals;
 }
 
 std::int32_t LeadingNumber(const std::string& text) {

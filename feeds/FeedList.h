@@ -20,6 +20,16 @@ struct FeedListing {
 /// without the tables, gives no rows and empty totals.
 FeedListing ReadFeedList(SqlConnection& db, bool allFeeds);
 
+struct FeedTotals {
+    std::string numSources;    ///< CountOfSources
+    std::string numArticles;   ///< CountOfArticles
+    std::string numUnread;     ///< CountOfUnread (empty when the sum is NULL)
+    std::string error;         ///< the engine's message of the first statement that failed; empty when all ran
+};
+
+/// The three totals of ReadFeedList. A failed statement leaves its total empty and the others still run.
+FeedTotals ReadTotals(SqlConnection& db, bool allFeeds);
+
 /// The statement texts, exposed so tests can compare what the engine saw.
 std::string FeedSummaryStatement(bool allFeeds);
 

@@ -62,13 +62,14 @@ TEST(ReadFeedList, GivesOneRowPerTitleAndTotalsForAllOrSubscribedFeeds) {
 }
 
 TEST(ReadFeedList, EmptyMissingOrForeignDatabasesGiveNoRowsWithoutFailing) {
-    // Totals as "sources articles unread"; the sum of no rows is NULL, so unread is empty text.
-    const struct { const char* name; bool fixture; std::string sql; const char* file; std::string totalsAll, totalsSubscribed; } cases[] = {
-        {"empty tables", true, "DELETE FROM Articles; DELETE FROM Sources;", "/Database3", "0 0 ", "0 0 "},
-        {"no tables", false, "", "/Database3", "  ", "  "},
-        {"other tables only", false, "CREATE TABLE Bookmarks (id INTEGER PRIMARY KEY, url TEXT);", "/Database3", "  ", "  "},
-        {"feeds without an articles table", true, "DROP TABLE Articles;", "/Database3", "6  ", "4  "},
-        {"no file", true, "", "/Missing3", "  ", "  "},
+    // Totals as "sources articles unread"; the sum of no rows is NULL, so unread is empty text. ReadTotals gives the
+    // same totals with the message of the first statement that failed.
+    const struct { const char* name; bool fixture; std::string sql; const char* file; std::string totalsAll, totalsSubscribed, error; } cases[] = {
+        {"empty tables", true, "DELETE FROM Articles; DELETE FROM Sources;", "/Database3", "0 0 ", "0 0 ", ""},
+        {"no tables", false, "", "/Database3", "  ", "  ", "no such table: Sources"},
+        {"other tables only", false, "CREATE TABLE Bookmarks (id INTEGER PRIMARY KEY, url TEXT);", "/Database3", "  ", "  ", "no such table: Sources"},
+        {"feeds without an articles table", true, "DROP TABLE Articles;", "/Database3", "6  ", "4  ", "no such table: Articles"},
+        {"no file", true, "", "/Missing3", "  ", "  ", "unable to open database file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -78,6 +79,11 @@ TEST(ReadFeedList, EmptyMissingOrForeignDatabasesGiveNoRowsWithoutFailing) {
             const FeedListing listing = Read(fixture.folder() + c.file, allFeeds);
             EXPECT_TRUE(listing.rows.empty());
             EXPECT_EQ(listing.numSources + " " + listing.numArticles + " " + listing.numUnread, allFeeds ? c.totalsAll : c.totalsSubscribed);
+            SqlConnection db(fixture.folder() + c.file);
+            db.Connect();
+            const FeedTotals totals = ReadTotals(db, allFeeds);
+            EXPECT_EQ(totals.numSources + " " + totals.numArticles + " " + totals.numUnread + " " + totals.error,
+                      (allFeeds ? c.totalsAll : c.totalsSubscribed) + " " + c.error);
         }
     }
 }

@@ -34,6 +34,7 @@ TOP="$DEST$PREFIX"
 
 # --- what landed where --------------------------------------------------------------------------------------
 [ -x "$TOP/bin/BrindleX" ] || fail "no executable $PREFIX/bin/BrindleX"
+[ -x "$TOP/bin/brindlexctl" ] || fail "no executable $PREFIX/bin/brindlexctl"
 SCRIPT="$TOP/libexec/brindlex/browser-control"
 [ -x "$SCRIPT" ] || fail "no executable $PREFIX/libexec/brindlex/browser-control"
 cmp -s "$SCRIPT" "$ROOT/scripts/browser-control" || fail "the installed browser-control is not scripts/browser-control"
@@ -66,7 +67,7 @@ for wanted in 16x16 32x32 48x48 128x128 256x256; do
 done
 
 # Nothing else gets installed (no test programs, no libraries).
-expected='^\./(bin/BrindleX|libexec/brindlex/browser-control|share/applications/brindlex\.desktop'
+expected='^\./(bin/BrindleX|bin/brindlexctl|libexec/brindlex/browser-control|share/applications/brindlex\.desktop'
 expected+='|share/icons/hicolor/[0-9]+x[0-9]+/apps/[^/]+\.png)$'
 stray="$(cd "$TOP" && find . -type f | grep -v -E "$expected" || true)"
 [ -z "$stray" ] || fail "unexpected installed files: $stray"
@@ -87,6 +88,12 @@ FIXTURE="$ROOT/../shared/fixtures/syndication.sql"
 [ -f "$FIXTURE" ] || FIXTURE="$ROOT/tests/fixtures/syndication.sql"
 sqlite3 "$HOME_DIR/.local/share/BrindleX/Syndication/Database3" < "$FIXTURE" > /dev/null
 
+# The installed companion finds the default database by itself, and writes no preferences doing so.
+totals="$(env -u XDG_DATA_HOME HOME="$HOME_DIR" "$TOP/bin/brindlexctl" totals --json)" ||
+  fail "the installed brindlexctl could not read the default database"
+[ "$totals" = '{"articles":5,"sources":4,"unread":3}' ] || fail "the installed brindlexctl gave $totals"
+[ ! -e "$HOME_DIR/.local/share/BrindleX/Preferences" ] || fail "the installed brindlexctl wrote preferences"
+
 mkdir -m 700 "$WORK/runtime"
 env -u BROWSER -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME -u XDG_DATA_DIRS \
   -u DISPLAY -u WAYLAND_DISPLAY HOME="$HOME_DIR" XDG_RUNTIME_DIR="$WORK/runtime" QT_QPA_PLATFORM=offscreen \
@@ -104,4 +111,4 @@ done
 grep -qF "'$FAKE_BROWSER'" "$CACHE" || fail "the script's cache does not name $FAKE_BROWSER: $(cat "$CACHE")"
 [ -f "$HOME_DIR/.local/share/BrindleX/Preferences/Brindle.plist" ] || fail "the installed program wrote no preferences"
 
-echo "install: program, browser-control, desktop entry and $found icons in place; the installed program runs its script"
+echo "install: program, brindlexctl, browser-control, desktop entry and $found icons in place; the installed program runs its script"

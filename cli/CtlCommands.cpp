@@ -1,0 +1,173 @@
+#include "cli/CtlCommands.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/Preferences.h"
+#include "feeds/FeedList.h"
+#include "feeds/FeedSources.h"
+#include "feeds/Opml.h"
+#include "feeds/feed.h"
+#include "platform/SqlConnection.h"
+#include "plist/plist.h"
+
+using Preferences::FromUtf8;
+using Preferences::Utf8;
+using Command = CtlRequest::Command;
+
+namespace {
+
+void Print(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout); }
+
+CtlResult Failed(const QString& message) {
+    PrintError(message);
+    return {1, false};
+}
+
+QJsonValue JsonText(const std::string& text) { return FromUtf8(text); }
+
+// A title as a terminal may show it: control characters (escape sequences among them) become '?'.
+QString Printable(const FeedSource& f) {
+    QString title = FromUtf8(f.title.empty() ? f.url : f.title);
+    for (QChar& c : title)
+        if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
+    return title;
+}
+
+void PrintList(const std::vector<FeedSource>& feeds, bool json) {
+    if (json) {
+        QJsonArray array;
+        for (const FeedSource& f : feeds) {
+            array.append(QJsonObject{
+                {"id", f.id},
+                {"title", JsonText(f.title)},
+                {"url", JsonText(f.url)},
+                {"homePage", f.homePage.empty() ? QJsonValue(QJsonValue::Null) : JsonText(f.homePage)},
+                {"articles", f.articles},
+                {"unread", f.unread},
+                {"subscribed", f.subscribed},
+            });
+        }
+        Print(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        return;
+    }
+    // Numbers right-aligned under their headings, the title last so it needs no width.
+    std::size_t keyWidth = 3, articlesWidth = 8, unreadWidth = 6;
+    for (const FeedSource& f : feeds) {
+        keyWidth = std::max(keyWidth, std::to_string(f.id).size());
+        articlesWidth = std::max(articlesWidth, std::to_string(f.articles).size());
+        unreadWidth = std::max(unreadWidth, std::to_string(f.unread).size());
+    }
+    const auto line = [&](const QString& key, const QString& articles, const QString& unread, const QString& subscribed,
+                          const QString& title) {
+        Print(QStringLiteral("%1  %2  %3  %4  %5\n")
+                  .arg(key, static_cast<int>(keyWidth))
+                  .arg(articles, static_cast<int>(articlesWidth))
+                  .arg(unread, static_cast<int>(unreadWidth))
+                  .arg(subscribed, -10)
+                  .arg(title)
+                  .toUtf8());
+    };
+    line("KEY", "ARTICLES", "UNREAD", "SUBSCRIBED", "TITLE");
+    for (const FeedSource& f : feeds)
+        line(QString::number(f.id), QString::number(f.articles), QString::number(f.unread),
+             f.subscribed ? "yes" : "no", Printable(f));
+}
+
+void PrintTotals(const FeedTotals& totals, bool json) {
+    // The window shows a NULL sum (no articles) as blank; as a number it is 0.
+    const auto number = [](const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); };
+    const long long sources = number(totals.numSources), articles = number(totals.numArticles),
+                    unread = number(totals.numUnread);
+    if (json) {
+        Print(QJsonDocument(QJsonObject{{"sources", sources}, {"articles", articles}, {"unread", unread}})
+                  .toJson(QJsonDocument::Compact) + '\n');
+        return;
+    }
+    Print(QStringLiteral("sources   %1\narticles  %2\nunread    %3\n").arg(sources).arg(articles).arg(unread).toUtf8());
+}
+
+// The key's feed exists: false (its message printed) when it does not or the query failed.
+bool RequireFeed(SqlConnection& db, const QString& key) {
+    const std::optional<bool> found = HasFeed(db, Utf8(key));
+    if (!found) PrintError(FromUtf8(db.ErrorMessage()));
+    else if (!*found) PrintError(QStringLiteral("no feed has the key %1").arg(key));
+    return found.value_or(false);
+}
+
+// The outcome of one of the feed record's statements, which report only through the connection.
+CtlResult Checked(SqlConnection& db) { return db.Error() ? Failed(FromUtf8(db.ErrorMessage())) : CtlResult{}; }
+
+}  // namespace
+
+void PrintError(const QString& message) {
+    std::fprintf(stderr, "brindlexctl: %s\n", message.toUtf8().constData());
+}
+
+QString DatabasePath(const CtlRequest& request) {
+    if (!request.database.isEmpty()) return request.database;
+    const QString fallback = Preferences::DefaultDatabasePath();
+    const std::filesystem::path file = Preferences::File();
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return fallback;
+    const plist document(file);   // a document is written by Save alone, which nothing here calls
+    return Preferences::Read(document, fallback).dbFileName;
+}
+
+CtlResult RunCommand(const CtlRequest& request) {
+    const QString path = DatabasePath(request);
+    SqlConnection db{std::filesystem::path(Utf8(path))};
+    if (!db.Connect())   // never creates the file
+        return Failed(QStringLiteral("cannot open the database %1: %2").arg(path, FromUtf8(db.ErrorMessage())));
+
+    feed record;
+    record.ID = Utf8(request.key);
+    switch (request.command) {
+    case Command::List:
+    case Command::ExportOpml: {
+        const FeedSources sources = ReadFeedSources(db, request.allFeeds);
+        if (!sources.error.empty()) return Failed(FromUtf8(sources.error));
+        if (request.command == Command::List) {
+            PrintList(sources.feeds, request.json);
+            return {};
+        }
+        const QByteArray opml = Opml::Document(sources.feeds, QDateTime::currentDateTimeUtc());
+        if (request.outputFile.isEmpty()) {
+            Print(opml);
+            return {};
+        }
+        const QString error = Opml::WriteFile(request.outputFile, opml);
+        return error.isEmpty() ? CtlResult{} : Failed(QStringLiteral("cannot write %1: %2").arg(request.outputFile, error));
+    }
+    case Command::Totals: {
+        const FeedTotals totals = ReadTotals(db, request.allFeeds);
+        if (!totals.error.empty()) return Failed(FromUtf8(totals.error));
+        PrintTotals(totals, request.json);
+        return {};
+    }
+    case Command::MarkRead:
+        if (!RequireFeed(db, request.key)) return {1, false};
+        record.MarkRead(db);
+        return Checked(db);
+    case Command::MarkUnread:
+        if (!RequireFeed(db, request.key)) return {1, false};
+        record.MarkUnread(db);
+        return Checked(db);
+    case Command::MarkAllRead:
+        record.MarkAllRead(db);
+        return Checked(db);
+    case Command::Reset: {
+        if (!RequireFeed(db, request.key)) return {1, false};
+        const std::string error = record.ForceReload(db);
+        if (!error.empty()) return Failed(FromUtf8(error));   // nothing was deleted: no reason to restart
+        return {0, !request.noRestart};
+    }
+    }
+    return {1, false};
+}

@@ -1,0 +1,42 @@
+#include "cli/RestartBrowser.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "platform/ScriptRunner.h"
+
+namespace {
+
+QString Failure(const QString& command, const ScriptResult& r) {
+    if (r.Succeeded()) return {};
+    if (r.timedOut) return QStringLiteral("\"%1\" did not finish in time").arg(command);
+    if (!r.finished) return QStringLiteral("\"%1\": %2").arg(command, r.errorOutput);
+    return QStringLiteral("\"%1\" ended with status %2%3")
+        .arg(command)
+        .arg(r.exitCode)
+        .arg(r.errorOutput.isEmpty() ? QString() : QStringLiteral(": ") + r.errorOutput);
+}
+
+}  // namespace
+
+void RestartBrowser(QCoreApplication& app, std::function<void(bool ok, const QString& error)> done) {
+    // Test seams, not for users: BRINDLEX_BROWSER_CONTROL names a stand-in script that logs the commands, and
+    // BRINDLEX_RESTART_WAIT_MS shortens the pause, since tests never wait real seconds.
+    QString script = qEnvironmentVariable("BRINDLEX_BROWSER_CONTROL");
+    if (script.isEmpty()) script = ScriptRunner::LocateScript();
+    bool set = false;
+    int waitMs = qEnvironmentVariableIntValue("BRINDLEX_RESTART_WAIT_MS", &set);
+    if (!set || waitMs < 0) waitMs = 2500;
+
+    auto* runner = new ScriptRunner(script, 3000, &app);
+    runner->Start(QStringLiteral("Quit"), [runner, waitMs, done](const ScriptResult& quit) {
+        // Started whatever "Quit" gave, as the window does: the browser is not to be left quit.
+        QTimer::singleShot(waitMs, runner, [runner, done, quitFailure = Failure(QStringLiteral("Quit"), quit)] {
+            runner->Start(QStringLiteral("Start"), [runner, done, quitFailure](const ScriptResult& start) {
+                runner->deleteLater();
+                const QString error = quitFailure.isEmpty() ? Failure(QStringLiteral("Start"), start) : quitFailure;
+                done(error.isEmpty(), error);
+            });
+        });
+    });
+}

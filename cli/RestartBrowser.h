@@ -1,0 +1,13 @@
+#pragma once
+// The browser restart that follows a feed's reset, as the window's Reset makes it: "Quit", a pause for the browser
+// to end, then "Start", through the browser-control script. Kept in this one function so that a shared browser
+// control choosing per-platform commands can take its place.
+
+#include <QString>
+#include <functional>
+
+class QCoreApplication;
+
+/// Starts the restart in app's event loop; done is called once, from that loop, with whether both commands
+/// succeeded and, if one did not, what went wrong.
+void RestartBrowser(QCoreApplication& app, std::function<void(bool ok, const QString& error)> done);

@@ -1,0 +1,25 @@
+#pragma once
+// The feeds as an OPML 2.0 document, the format every feed reader imports, and its safe save.
+// Qt Core only; shared by the command line and the window's export.
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+#include "feeds/FeedSources.h"
+
+class QDateTime;
+
+namespace Opml {
+
+/// The document as UTF-8 bytes: a head with a title and the creation time (RFC 822, in GMT), then one
+/// <outline type="rss"> per feed in the given order. Its text and title are the feed's title, or its URL when
+/// the title is empty; htmlUrl and description are left out when the feed has none. Characters that XML 1.0
+/// does not allow are dropped; the rest is escaped by the XML writer.
+QByteArray Document(const std::vector<FeedSource>& feeds, const QDateTime& created);
+
+/// Writes bytes to path through a temporary file in the same folder, renamed over path at the end: path holds
+/// either what it held before or all of bytes, never part of them. Returns the error text, empty on success.
+QString WriteFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace Opml

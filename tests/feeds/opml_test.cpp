@@ -1,0 +1,81 @@
+#include "feeds/Opml.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+FeedSource Feed(long long id, std::string title, std::string url, std::string homePage, std::string description) {
+    FeedSource f;
+    f.id = id;
+    f.title = std::move(title);
+    f.url = std::move(url);
+    f.homePage = std::move(homePage);
+    f.description = std::move(description);
+    return f;
+}
+
+TEST(OpmlDocument, WritesOneOutlinePerFeedWithWhatItHasAndOnlyCharactersXmlAllows) {
+    QLocale::setDefault(QLocale(QLocale::German));   // the date stays in English
+    const std::vector<FeedSource> feeds = {
+        Feed(1, "Tom & Jerry <\"1\">\x01\tend\x7f \xF0\x9F\x98\x80", "http://a.example/rss?x=1&y=2", "http://a.example/", "news > views\r\n"),
+        Feed(2, "", "http://b.example/rss", "", ""),
+        // Nothing is left of a title of control characters: the URL stands in.
+        Feed(3, "\x02\x1f", "http://c.example/\x1b", "", "\x0b"),
+    };
+    const QDateTime created(QDate(2024, 6, 3), QTime(1, 2, 3), Qt::OffsetFromUTC, 2 * 3600);
+    EXPECT_EQ(Opml::Document(feeds, created).toStdString(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<opml version=\"2.0\">\n"
+              "  <head>\n"
+              "    <title>BrindleX feeds</title>\n"
+              "    <dateCreated>Sun, 02 Jun 2024 23:02:03 GMT</dateCreated>\n"
+              "  </head>\n"
+              "  <body>\n"
+              "    <outline type=\"rss\" text=\"Tom &amp; Jerry &lt;&quot;1&quot;&gt;&#9;end\x7f \xF0\x9F\x98\x80\" "
+              "title=\"Tom &amp; Jerry &lt;&quot;1&quot;&gt;&#9;end\x7f \xF0\x9F\x98\x80\" xmlUrl=\"http://a.example/rss?x=1&amp;y=2\" "
+              "htmlUrl=\"http://a.example/\" description=\"news &gt; views&#13;&#10;\"/>\n"
+              "    <outline type=\"rss\" text=\"http://b.example/rss\" title=\"http://b.example/rss\" xmlUrl=\"http://b.example/rss\"/>\n"
+              "    <outline type=\"rss\" text=\"http://c.example/\" title=\"http://c.example/\" xmlUrl=\"http://c.example/\"/>\n"
+              "  </body>\n"
+              "</opml>\n");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(OpmlWriteFile, ReplacesTheFileWholeOrLeavesEverythingAsItWas) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath("feeds.opml");
+    const auto contents = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("(none)");
+    };
+    const auto entries = [&] { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); };
+    for (const char* bytes : {"first", "second, longer than the first"}) {
+        EXPECT_EQ(Opml::WriteFile(file, bytes), "");
+        EXPECT_EQ(contents(file), bytes);
+    }
+    EXPECT_NE(Opml::WriteFile(dir.filePath("missing/feeds.opml"), "third"), "");
+
+    // A write that fails halfway (here at a file size limit, as on a full disk) leaves the old file whole.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const QString error = Opml::WriteFile(file, QByteArray(4096, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_NE(error, "");
+    EXPECT_EQ(contents(file), "second, longer than the first");
+    EXPECT_EQ(entries(), QStringList{"feeds.opml"}) << "no temporary file left behind";
+}
+
+}  // namespace
