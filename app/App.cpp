@@ -1,6 +1,8 @@
 #include "app/App.h"
 
+#include <QDir>
 #include <QEvent>
+#include <QStandardPaths>
 #include <QWidget>
 #include <QPointer>
 
@@ -8,6 +10,8 @@
 #include "app/FeedDatabase.h"
 #include "app/Preferences.h"
 #include "app/Sequence.h"
+#include "feeds/FeedSources.h"
+#include "feeds/Opml.h"
 #include "platform/DockTile.h"
 
 namespace {
@@ -222,7 +226,22 @@ void App::OnApplicationState(Qt::ApplicationState state) {
     _FileManage_Action();
 }
 
-void App::ExportFeeds() {}
+void App::ExportFeeds() {
+    const QString suggested =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Feeds.opml"));
+    const bool allFeeds = showall;   // the feeds the list shows
+    seams.chooseSaveFile(QStringLiteral("Export Feeds as OPML"), suggested, this, [this, allFeeds](std::optional<QString> file) {
+        if (!file) return;
+        db->Run<FeedSources>(
+            this, [allFeeds](SqlConnection& c) { return ReadFeedSources(c, allFeeds); },
+            [this, path = *file](FeedSources read) {
+                QString error = QString::fromStdString(read.error);
+                if (error.isEmpty()) error = Opml::WriteFile(path, Opml::Document(read.feeds, seams.now()));
+                if (!error.isEmpty())
+                    seams.message(QStringLiteral("The feeds could not be exported to %1: %2").arg(path, error));
+            });
+    });
+}
 
 bool App::event(QEvent* event) {
     if (event->type() == QEvent::Quit && (browserQuitForAWhile_ || browser_->CommandsPending())) {

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "platform/ScriptRunner.h"
+#include "app/BrowserControl.h"
 
 namespace {
 
@@ -22,18 +22,19 @@ QString Failure(const QString& command, const ScriptResult& r) {
 void RestartBrowser(QCoreApplication& app, std::function<void(bool ok, const QString& error)> done) {
     // Test seams, not for users: BRINDLEX_BROWSER_CONTROL names a stand-in script that logs the commands, and
     // BRINDLEX_RESTART_WAIT_MS shortens the pause, since tests never wait real seconds.
-    QString script = qEnvironmentVariable("BRINDLEX_BROWSER_CONTROL");
-    if (script.isEmpty()) script = ScriptRunner::LocateScript();
     bool set = false;
     int waitMs = qEnvironmentVariableIntValue("BRINDLEX_RESTART_WAIT_MS", &set);
     if (!set || waitMs < 0) waitMs = 2500;
 
-    auto* runner = new ScriptRunner(script, 3000, &app);
-    runner->Start(QStringLiteral("Quit"), [runner, waitMs, done](const ScriptResult& quit) {
+    // The same control as the window's, with the same commands for each system.
+    auto* browser = new BrowserControl(&app);
+    const QString script = qEnvironmentVariable("BRINDLEX_BROWSER_CONTROL");
+    if (!script.isEmpty()) browser->Runner().SetScriptPath(script);
+    browser->Send(QStringLiteral("Quit"), nullptr, [browser, waitMs, done](const ScriptResult& quit) {
         // Started whatever "Quit" gave, as the window does: the browser is not to be left quit.
-        QTimer::singleShot(waitMs, runner, [runner, done, quitFailure = Failure(QStringLiteral("Quit"), quit)] {
-            runner->Start(QStringLiteral("Start"), [runner, done, quitFailure](const ScriptResult& start) {
-                runner->deleteLater();
+        QTimer::singleShot(waitMs, browser, [browser, done, quitFailure = Failure(QStringLiteral("Quit"), quit)] {
+            browser->Send(QStringLiteral("Start"), nullptr, [browser, done, quitFailure](const ScriptResult& start) {
+                browser->deleteLater();
                 const QString error = quitFailure.isEmpty() ? Failure(QStringLiteral("Start"), start) : quitFailure;
                 done(error.isEmpty(), error);
             });

@@ -1,7 +1,6 @@
 #pragma once
 // The browser restart that follows a feed's reset, as the window's Reset makes it: "Quit", a pause for the browser
-// to end, then "Start", through the browser-control script. Kept in this one function so that a shared browser
-// control choosing per-platform commands can take its place.
+// to end, then "Start", through the same browser control as the window's.
 
 #include <QString>
 #include <functional>

@@ -204,6 +204,31 @@ TEST_F(AppTest, BecomingActiveWithNoWindowShowingBringsTheMainWindowBack) {
     EXPECT_EQ(w->ListCount(), 5);
 }
 
+// "Export Feeds as OPML…" saves the feeds the list shows where the user says; a failed write says why.
+TEST_F(AppTest, ExportFeedsWritesTheListedFeedsToTheChosenFileOrSaysWhyNot) {
+    FixtureDb db;
+    OpenMainWindow(db);
+    const QString file = GuiEnvironment::Home() + "/Feeds.opml";
+    struct Case { bool showAll; QString chosen; int outlines; int messages; };
+    for (const Case& c : {Case{false, file, 5, 0}, Case{true, file, 7, 0}, Case{false, "/nonexistent/Feeds.opml", 0, 1}}) {
+        app().showall = c.showAll;
+        seams.fileChoice = c.chosen;
+        seams.messages.clear();
+        app().ExportFeeds();
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(seams.fileDialogFolders.last(), QDir::homePath() + "/Documents/Feeds.opml");
+        EXPECT_EQ(ReadFile(c.chosen).count("<outline "), c.outlines);
+        EXPECT_EQ(seams.messages.size(), c.messages);
+    }
+    seams.fileChoice.reset();   // cancelled: nothing written, nothing said
+    seams.messages.clear();
+    QFile::remove(file);
+    app().ExportFeeds();
+    ASSERT_TRUE(Settle());
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(seams.messages.isEmpty());
+}
+
 // "Preferences…" opens the preferences window as the button does, and brings it forward when it is open.
 TEST_F(AppTest, ThePreferencesMenuItemOpensThePreferencesWindow) {
     Window1* w = Window1::Construct();
