@@ -51,26 +51,15 @@ protected:
 
 }  // namespace
 
-TEST_F(WinPrefsTest, NineControlsStandWhereTheyShould) {
+TEST_F(WinPrefsTest, AFixedWindowWithNineControlsWholeCaptionsAndNoDefaultButton) {
     winPrefs* p = winPrefs::instance();
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
     EXPECT_EQ(p->size(), QSize(424, 183));
     EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
-    EXPECT_EQ(p->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
-              Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
-    QStringList controls;   // in creation order
-    for (QWidget* c : p->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        controls << QStringLiteral("%1 %2 %3,%4 %5x%6 %7px").arg(c->objectName(), c->metaObject()->className())
-                        .arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height()).arg(c->font().pixelSize());
-    EXPECT_EQ(controls.mid(0, 9),
-              (QStringList{"efLibFilePath QPlainTextEdit 20,37 349x45 12px", "PushButton1 QPushButton 381,38 23x20 12px",
-                           "StaticText1 QLabel 20,14 327x20 11px", "cbUpdate QCheckBox 20,94 100x20 11px",
-                           "UpDownArrows1 UpDownArrows 233,94 9x20 11px", "efInterval QLineEdit 182,94 39x20 11px",
-                           "StaticText2 QLabel 133,94 51x20 11px", "pbCancel QPushButton 232,143 80x20 11px",
-                           "pbSave QPushButton 324,143 80x20 11px"}));
-    EXPECT_EQ((QStringList{p->StaticText1->text(), p->StaticText2->text(), p->cbUpdate->text(), p->pbCancel->text(),
-                           p->pbSave->text(), p->PushButton1->text()}),
-              (QStringList{"Select Safari Syndication database:", "Interval", "Auto-Update", "Cancel", "Save", ""}));
+    QStringList names;   // in creation order
+    for (QWidget* c : p->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) names << c->objectName();
+    EXPECT_EQ(names.mid(0, 9).join(' '), "efLibFilePath PushButton1 StaticText1 cbUpdate UpDownArrows1 efInterval "
+                                         "StaticText2 pbCancel pbSave");
     EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
     for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
     for (QWidget* wgt : QList<QWidget*>{p->StaticText1, p->StaticText2, p->cbUpdate, p->pbCancel})
