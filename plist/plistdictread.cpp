@@ -26,20 +26,22 @@ struct NodeRead {
 };
 
 // Drops the children under a key that the file then gives a scalar value, so what is read is what is saved.
-void DropChildren(NodeRead& st, const std::string& key) {
+// Returns false when the key held none.
+bool DropChildren(NodeRead& st, const std::string& key) {
     plistDict& node = *st.node;
     // Within a read a key holds children exactly when its type is dict or array.
     const std::string* type = node.types.Find(key);
-    if (!type || !(EqualsNoCase(*type, "dict") || EqualsNoCase(*type, "array"))) return;
+    if (!type || !(EqualsNoCase(*type, "dict") || EqualsNoCase(*type, "array"))) return false;
     if (!st.indexed) {
         for (std::size_t p = 1; p < node.children.size(); ++p) st.childAt[node.childrenNames[p]].push_back(p);
         st.indexed = true;
     }
     auto it = st.childAt.find(key);
-    if (it == st.childAt.end()) return;
+    if (it == st.childAt.end()) return false;
     for (std::size_t p : it->second) node.children[p].reset();
     st.childAt.erase(it);
     st.gaps = true;
+    return true;
 }
 
 // Closes the places of the dropped children, keeping the order of the others.
@@ -127,7 +129,11 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
                 if (close == std::string_view::npos) continue;
             }
             st.inValue = false;
-            if (!EqualsNoCase(st.openKey, st.key)) node.values.Remove(st.openKey);  // a key line came between
+            if (!EqualsNoCase(st.openKey, st.key)) {
+                // A key line came between: the text goes to that key, and replaces children there as any value.
+                node.values.Remove(st.openKey);
+                if (DropChildren(st, st.key)) node.types.Set(st.key, st.typeName);
+            }
             node.values.Set(st.key, Decode(st.collected));
             st.collected.clear();
             continue;

@@ -171,7 +171,8 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
         {"<key>s</key>\n<string/>\n<key>t</key>\n<string>x</string>\n", "{s:string=;t:string=x;}"},
         {"<key>c</key>\n<dict>\n<key>s</key>\n<string>old</string>\n<string>open\n</dict>\n<key>n</key>\n"
          "<integer>1</integer>\n", "{c:dict{s:string(no text);};n:integer=1;}"},
-        {"<key>a</key>\n<string>old</string>\n<string>x\n<key>b</key>\ny</string>\n", "{a:string(no text);}"},
+        {"<key>b</key>\n<dict/>\n<key>a</key>\n<string>old</string>\n<string>x\n<key>b</key>\ny</string>\n",
+         "{b:string=x\ny;a:string(no text);}"},
         {"<key>b</key>\n<data>\n\tAAAA\n\tBBBB\n\tCC==\n</data>\n", "{b:data=AAAABBBBCC==;}"},
         // As other writers spread texts: the first fragment after the tag, the closing tag after the last.
         {"<key>a</key>\n<string>two\nlines</string>\n<key>b</key>\n<string>\nabc\n</string>\n",
