@@ -10,7 +10,7 @@
 // each size, alternating: a reader that stays linear takes about twice as long for twice the file, one that
 // does not four times. These loads are timed in the thread's CPU time, so that other processes taking turns
 // on a busy machine do not count, and the ratio is of the fastest loads: on a shared machine a load now and
-// then runs at half speed (another process on the same core), which can land in either size's median.
+// then runs at half speed, and such a load can land in either size's median.
 
 #include <cstdio>
 #include <cstdlib>
