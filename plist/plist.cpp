@@ -3,6 +3,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "plist/plistfile.h"
 #include "plist/plistlinereader.h"
 
 using plistText::EqualsNoCase;
@@ -99,17 +100,9 @@ void plist::Save() {
     if (root) root->Write(out, 1);
     out += "</dict>\n</plist>\n";
 
-    std::ofstream file(savePath, std::ios::binary | std::ios::trunc);
-    if (!file) {
+    const std::string failure = plistFile::Replace(savePath, out);
+    if (!failure.empty()) {
         error = true;
-        errorMessage = "Could not open file for saving";
-        return;
-    }
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
-    file.close();
-    if (file.fail()) {
-        // A full disk must not pass for a saved file.
-        error = true;
-        errorMessage = "Could not write file";
+        errorMessage = failure;
     }
 }

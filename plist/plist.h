@@ -19,7 +19,8 @@ public:
     plist(const plist&) = delete;
     plist& operator=(const plist&) = delete;
 
-    /// Writes the header lines, the root's entries and the closing lines to savePath (LF line ends).
+    /// Writes the header lines, the root's entries and the closing lines to savePath (LF line ends), through
+    /// a new file renamed over the old one (see plistFile::Replace): a failed save leaves the old file whole.
     void Save();
     /// Fills the document from file, or from fallback when file does not exist. Does not clear an earlier error.
     void Load(const std::filesystem::path& file, const std::filesystem::path& fallback);

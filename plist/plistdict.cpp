@@ -39,17 +39,6 @@ void plistDict::StoreScalar(const std::string& key, const std::string& typeName,
     values.Set(key, std::move(text));
 }
 
-void plistDict::DropChildren(const std::string& key) {
-    bool dropped = false;
-    for (std::size_t i = childrenNames.size(); i-- > 1;) {
-        if (!plistText::NoCaseEqual{}(childrenNames[i], key)) continue;
-        children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
-        childrenNames.erase(childrenNames.begin() + static_cast<std::ptrdiff_t>(i));
-        dropped = true;
-    }
-    if (dropped) ForgetChildIndex();
-}
-
 plistDict* plistDict::AttachChild(const std::string& key, bool array) {
     types.Set(key, array ? "array" : "dict");
     values.Remove(key);  // a child entry has no text

@@ -109,8 +109,6 @@ private:
     void Fail(const std::string& message);
     void StoreScalar(const std::string& key, const std::string& typeName, std::string text);
     plistDict* AttachChild(const std::string& key, bool array);
-    /// Drops the children under a key that a file then gave a scalar value, so what is read is what is saved.
-    void DropChildren(const std::string& key);
     void AppendScalar(const char* typeName, std::string text);
     void AppendChild(bool array);
     /// Position in children of the first child with that name, or 0.

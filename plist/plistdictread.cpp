@@ -9,14 +9,55 @@ namespace {
 
 // What one node's read carries from line to line.
 struct NodeRead {
+    NodeRead(plistDict* n, const char* end) : node(n), endTag(end) {}
     plistDict* node;
     const char* endTag;     // "</dict>" or "</array>"
     std::string key;        // the key the next value goes under
     std::string typeName;   // the element opened last
     std::string closeTag;   // "</" + typeName + ">" while a value spans lines
+    std::string openKey;    // the key that value was opened under; its old text is gone unless it closes
     std::string collected;  // the fragments of that value so far
     bool inValue = false;
+    // Where the node's children stand by name, built when a value first replaces a child. A replaced child
+    // leaves a null in children until the node ends, so each replacement costs only its own children.
+    std::unordered_map<std::string, std::vector<std::size_t>, NoCaseHash, NoCaseEqual> childAt;
+    bool indexed = false;
+    bool gaps = false;
 };
+
+// Drops the children under a key that the file then gives a scalar value, so what is read is what is saved.
+// Returns false when the key held none.
+bool DropChildren(NodeRead& st, const std::string& key) {
+    plistDict& node = *st.node;
+    // Within a read a key holds children exactly when its type is dict or array.
+    const std::string* type = node.types.Find(key);
+    if (!type || !(EqualsNoCase(*type, "dict") || EqualsNoCase(*type, "array"))) return false;
+    if (!st.indexed) {
+        for (std::size_t p = 1; p < node.children.size(); ++p) st.childAt[node.childrenNames[p]].push_back(p);
+        st.indexed = true;
+    }
+    auto it = st.childAt.find(key);
+    if (it == st.childAt.end()) return false;
+    for (std::size_t p : it->second) node.children[p].reset();
+    st.childAt.erase(it);
+    st.gaps = true;
+    return true;
+}
+
+// Closes the places of the dropped children, keeping the order of the others.
+void CloseGaps(plistDict& node) {
+    std::size_t out = 1;
+    for (std::size_t p = 1; p < node.children.size(); ++p) {
+        if (!node.children[p]) continue;
+        if (out != p) {
+            node.children[out] = std::move(node.children[p]);
+            node.childrenNames[out] = std::move(node.childrenNames[p]);
+        }
+        ++out;
+    }
+    node.children.resize(out);
+    node.childrenNames.resize(out);
+}
 
 }  // namespace
 
@@ -42,7 +83,16 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
     // Nested nodes share the stream; an explicit stack instead of recursion keeps a deeply nested file
     // from exhausting the call stack.
     std::vector<NodeRead> stack;
-    stack.push_back(NodeRead{this, array ? "</array>" : "</dict>", {}, {}, {}, {}, false});
+    stack.emplace_back(this, array ? "</array>" : "</dict>");
+    auto endNode = [&] {
+        NodeRead& st = stack.back();
+        if (st.inValue) st.node->values.Remove(st.openKey);  // no stale text for a value that never closed
+        if (st.gaps) {
+            CloseGaps(*st.node);
+            st.node->ForgetChildIndex();
+        }
+        stack.pop_back();
+    };
     std::string raw;
     while (!stack.empty() && stream->ReadLine(raw)) {
         NodeRead& st = stack.back();
@@ -62,7 +112,7 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             continue;
         }
         if (EqualsNoCase(line, st.endTag)) {
-            stack.pop_back();
+            endNode();
             continue;
         }
 
@@ -79,6 +129,11 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
                 if (close == std::string_view::npos) continue;
             }
             st.inValue = false;
+            if (!EqualsNoCase(st.openKey, st.key)) {
+                // A key line came between: the text goes to that key, and replaces children there as any value.
+                node.values.Remove(st.openKey);
+                if (DropChildren(st, st.key)) node.types.Set(st.key, st.typeName);
+            }
             node.values.Set(st.key, Decode(st.collected));
             st.collected.clear();
             continue;
@@ -96,7 +151,7 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             st.key = std::to_string(node.indexOf);
         }
         if (EqualsNoCase(tag, "true/") || EqualsNoCase(tag, "false/")) {
-            node.DropChildren(st.key);
+            DropChildren(st, st.key);
             node.StoreScalar(st.key, "boolean", EqualsNoCase(tag, "true/") ? "true" : "false");
             st.typeName = "boolean";
             continue;
@@ -110,11 +165,12 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
         const bool isDict = EqualsNoCase(tag, "dict");
         if (isDict || EqualsNoCase(tag, "array")) {
             plistDict* childNode = node.AttachChild(st.key, !isDict);
-            if (!selfClosing) stack.push_back(NodeRead{childNode, isDict ? "</dict>" : "</array>", {}, {}, {}, {}, false});
+            if (st.indexed) st.childAt[st.key].push_back(node.children.size() - 1);
+            if (!selfClosing) stack.emplace_back(childNode, isDict ? "</dict>" : "</array>");
             continue;  // st and node may dangle after the push
         }
 
-        node.DropChildren(st.key);
+        DropChildren(st, st.key);
         node.types.Set(st.key, st.typeName);
         if (selfClosing) {
             node.values.Set(st.key, std::string());  // "<string/>" is an empty value, not an open one
@@ -126,9 +182,10 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
             node.values.Set(st.key, Decode(rest.substr(0, close)));
             continue;
         }
-        if (node.values.HasKey(st.key)) node.values.Remove(st.key);  // no stale text if the value never closes
         st.inValue = true;
+        st.openKey = st.key;
         st.closeTag = "</" + st.typeName + ">";
         st.collected.assign(rest);
     }
+    while (!stack.empty()) endNode();  // the file ended inside these nodes
 }

@@ -7,23 +7,22 @@
 
 namespace plisttest {
 
-// Entries in enumeration order as key:type=text; children in brackets, every child under a key.
+// Entries in enumeration order as key:type=text; children in brackets, every child under a key. Children
+// under no dict or array key are counted at the end.
 inline std::string Dump(const plistDict& node) {
     std::string out = node.isArray ? "[" : "{";
+    std::size_t shown = 0;
     for (std::int32_t i = 0; i < node.count(); ++i) {
         const std::string& key = node.types.Key(i);
         const std::string& type = node.types.ValueAt(i);
         out += key + ":" + type;
-        if (type == "dict" || type == "array") {
-            for (std::size_t c = 1; c < node.childrenNames.size(); ++c)
-                if (node.childrenNames[c] == key) out += Dump(*node.children[c]);
-        } else if (const std::string* text = node.values.Find(key)) {
-            out += "=" + *text;
-        } else {
-            out += "(no text)";
-        }
+        for (std::size_t c = 1; (type == "dict" || type == "array") && c < node.childrenNames.size(); ++c)
+            if (node.childrenNames[c] == key && ++shown) out += node.children[c] ? Dump(*node.children[c]) : "null";
+        if (const std::string* text = node.values.Find(key)) out += "=" + *text;
+        else if (type != "dict" && type != "array") out += "(no text)";
         out += ";";
     }
+    if (shown + 1 != node.childrenNames.size()) out += "+" + std::to_string(node.childrenNames.size() - 1 - shown);
     return out + (node.isArray ? "]" : "}");
 }
 

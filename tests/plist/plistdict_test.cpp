@@ -37,14 +37,12 @@ TEST_F(PlistDictTest, NumbersThroughTheirText) {
     const std::pair<const char*, std::int32_t> ints[] = {{"12.9", 12}, {" -7.9", -7}, {"+5", 5}, {"17abc", 17},
         {"1e3", 1000}, {"abc", 0}, {"", 0}, {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
     for (const auto& [text, value] : ints) {
-        root.Remove("s");
         root.SetString("s", text);
         EXPECT_EQ(root.GetInteger("s"), value) << text;
     }
     EXPECT_EQ(root.GetDouble("s"), -99999999999.0);
     // Doubles are written in the shortest text that reads back the same; whole numbers as plain digits.
     for (double v : {0.1, 1.0 / 3.0, 1e300, -2.5e-300, 4503599627370497.0, 2147483648.0}) {
-        root.Remove("d");
         root.SetDouble("d", v);
         EXPECT_EQ(root.GetDouble("d"), v) << root.values.Value("d");
     }
@@ -52,30 +50,42 @@ TEST_F(PlistDictTest, NumbersThroughTheirText) {
     EXPECT_FALSE(doc.error);
 }
 
-// Each row: the call under test (its result as text), the message and the result. Only the last changes the node.
-TEST_F(PlistDictTest, EveryFailureMessageAndItsResult) {
-    struct Case { std::function<std::string(plistDict&)> call; std::string message, result; };
-    const std::vector<Case> cases = {
-        {[](plistDict& r) { return r.GetString("nope"); }, "Key nope does not exist", ""},
+// Each row: a call (its result as text; "throws" for plistKeyError), and the error message after it, an earlier
+// error ("earlier") having been set: a failure replaces it, some calls clear it, the others leave it alone.
+// The rows run in order on one node; the last few change it.
+TEST_F(PlistDictTest, EveryFailureMessageAndWhatClearsAnEarlierOne) {
+    using Call = std::function<std::string(plistDict&)>;
+    const std::vector<std::tuple<Call, std::string, std::string>> cases = {
         {[](plistDict& r) { return r.GetString("prefs"); }, "Key prefs does not exist", ""},
         {[](plistDict& r) { return r.GetData("list"); }, "Key list does not exist", ""},
-        {[](plistDict& r) { return r.GetValue("prefs"); }, "Key prefs does not exist", ""},
         {[](plistDict& r) { return S(r.TypeOK("prefs")); }, "Illegal Type: prefs is a dict", "0"},
         {[](plistDict& r) { return S(r.GetInteger("prefs")); }, "Illegal Type: prefs is a dict", "0"},
         {[](plistDict& r) { return S(r.GetDouble("list")); }, "Illegal Type: list is a array", S(0.0)},
         {[](plistDict& r) { return r.GetDate("prefs") ? "date" : "none"; }, "Illegal Type: prefs is a dict", "none"},
-        {[](plistDict& r) { r.SetString("n", "x"); return r.values.Value("n"); }, "Type Mismatch: n is a integer", "5"},
-        {[](plistDict& r) { r.SetInteger("prefs", 1); return S(r.values.HasKey("prefs")); },
-         "Type Mismatch: prefs is a dict", "0"},
         {[](plistDict& r) { return S(r.GetBoolean("s")); }, "Type Mismatch: s is a string", "0"},
         {[](plistDict& r) { return S(r.GetInteger("d")); }, "Type Mismatch: d is a date", "-1"},
         {[](plistDict& r) { return S(r.GetDouble("d")); }, "Type Mismatch: d is a date", S(-1.0)},
         {[](plistDict& r) { return r.GetDate("bad") ? "date" : "none"; }, "Could not create date object from bad(abc)", "none"},
+        {[](plistDict& r) { return S(r.CheckType("new", "integer")); }, "", "2"},
+        {[](plistDict& r) { return S(r.CheckType("N", "INTEGER")); }, "", "1"},
+        {[](plistDict& r) { return S(r.CheckType("n", "string")); }, "Type Mismatch: n is a integer", "0"},
+        {[](plistDict& r) { return r.GetString("b"); }, "", "true"},
+        {[](plistDict& r) { return S(r.GetBoolean("b")) + S(r.TypeOK("n")); }, "earlier", "11"},
+        {[](plistDict& r) { return r.GetType("absent"); }, "earlier", "throws"},
+        {[](plistDict& r) { return S(r.TypeOK("absent")); }, "earlier", "throws"},
+        {[](plistDict& r) { return S(r.GetInteger("absent")); }, "earlier", "throws"},
+        {[](plistDict& r) { return S(r.GetDouble("absent")); }, "earlier", "throws"},
+        {[](plistDict& r) { return r.GetDate("absent") ? "date" : "none"; }, "earlier", "throws"},
+        {[](plistDict& r) { return S(r.GetBoolean("absent")); }, "earlier", "throws"},
+        {[](plistDict& r) { r.Remove("absent"); return S(r.count()); }, "earlier", "7"},
+        {[](plistDict& r) { r.SetString("n", "x"); return r.values.Value("n"); }, "Type Mismatch: n is a integer", "5"},
+        {[](plistDict& r) { r.SetInteger("prefs", 1); return S(r.values.HasKey("prefs")); },
+         "Type Mismatch: prefs is a dict", "0"},
         {[](plistDict& r) { r.AddChild("s"); return r.GetType("s") + S(r.children.size()); },
          "Child exists: s already exists", "string3"},
         {[](plistDict& r) { return S(r.AddArray("s")) + r.GetType("s"); }, "Array exists: s already exists", "0string"},
-        {[](plistDict& r) { r.AppendInteger(1); return S(r.count()); }, "Not an array", "6"},
-        {[](plistDict& r) { r.Remove(0); return S(r.count()); }, "Not an array", "6"},
+        {[](plistDict& r) { r.AppendInteger(1); return S(r.count()); }, "Not an array", "7"},
+        {[](plistDict& r) { r.Remove(0); return S(r.count()); }, "Not an array", "7"},
         {[](plistDict& r) { r.child("list")->Remove(3); return S(r.child("list")->count()); }, "Subscript out of range", "3"},
         {[](plistDict& r) { r.child("list")->Remove(-1); return r.child("list")->values.Value("0"); },
          "Subscript out of range", "a"},
@@ -85,64 +95,23 @@ TEST_F(PlistDictTest, EveryFailureMessageAndItsResult) {
     root.SetInteger("n", 5);
     root.SetString("bad", "abc");
     root.SetDate("d", plistDate(2005, 1, 1));
+    root.SetBoolean("b", true);
     root.AddChild("prefs");
     NewArray("list");
     for (const char* e : {"a", "b", "c"}) root.child("list")->AppendString(e);
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        SetError(false, "");
-        EXPECT_EQ(cases[i].call(root), cases[i].result) << "row " << i;
-        EXPECT_TRUE(doc.error) << "row " << i;
-        EXPECT_EQ(doc.errorMessage, cases[i].message) << "row " << i;
+        const auto& [call, message, result] = cases[i];
+        SetError(true, "earlier");
+        std::string got;
+        try {
+            got = call(root);
+        } catch (const plistKeyError&) {
+            got = "throws";
+        }
+        EXPECT_EQ(got, result) << "row " << i;
+        EXPECT_EQ(doc.error, !message.empty()) << "row " << i;
+        EXPECT_EQ(doc.errorMessage, message) << "row " << i;
     }
-}
-
-TEST_F(PlistDictTest, MissingKeyRaisesAndLeavesTheErrorStateAlone) {
-    const std::vector<std::function<void()>> reads = {
-        [&] { root.GetType("absent"); },    [&] { root.TypeOK("absent"); },  [&] { root.GetInteger("absent"); },
-        [&] { root.GetDouble("absent"); },  [&] { root.GetDate("absent"); }, [&] { root.GetBoolean("absent"); },
-    };
-    for (std::size_t i = 0; i < 2 * reads.size(); ++i) {
-        const bool earlier = i % 2;
-        SetError(earlier, earlier ? "earlier" : "");
-        EXPECT_THROW(reads[i / 2](), std::out_of_range) << i / 2;
-        EXPECT_EQ(doc.error, earlier) << i / 2;
-        EXPECT_EQ(doc.errorMessage, earlier ? "earlier" : "") << i / 2;
-    }
-}
-
-TEST_F(PlistDictTest, CheckTypeAndWhichOperationsClearAnEarlierError) {
-    root.SetInteger("n", 1);
-    root.SetBoolean("b", true);
-    SetError(true, "earlier");
-    EXPECT_EQ(root.CheckType("new", "integer"), 2);
-    EXPECT_FALSE(doc.error);  // cleared first
-    EXPECT_EQ(root.CheckType("N", "INTEGER"), 1);
-    EXPECT_EQ(root.CheckType("n", "string"), 0);
-    EXPECT_EQ(doc.errorMessage, "Type Mismatch: n is a integer");
-
-    SetError(true, "earlier");
-    EXPECT_TRUE(root.GetBoolean("b"));
-    EXPECT_TRUE(root.TypeOK("n"));
-    root.Remove("never-there");
-    EXPECT_EQ(doc.errorMessage, "earlier");
-    EXPECT_EQ(root.GetString("b"), "true");
-    EXPECT_FALSE(doc.error);
-    EXPECT_EQ(doc.errorMessage, "");
-}
-
-TEST_F(PlistDictTest, KeysAndBooleansIgnoreLetterCase) {
-    root.SetString("DatabaseFileName", "a");
-    root.SetString("DATABASEFILENAME", "b");
-    root.SetString("Ärger", "upper");  // only ASCII letters fold
-    root.SetString("ärger", "lower");
-    root.SetBoolean("on", true);
-    root.Remove("ÄRGER");  // later keys stay reachable
-    EXPECT_EQ(Dump(root), "{DatabaseFileName:string=b;ärger:string=lower;on:boolean=true;}");  // first spelling kept
-    EXPECT_EQ(root.GetString("äRGER"), "lower");
-    root.values.Set("on", "TRUE");
-    root.types.Set("ON", "Boolean");
-    EXPECT_TRUE(root.GetBoolean("On"));
-    EXPECT_FALSE(doc.error);
 }
 
 TEST_F(PlistDictTest, DatesAsText) {
@@ -152,7 +121,6 @@ TEST_F(PlistDictTest, DatesAsText) {
         {"2005-13-01", std::nullopt}, {"01/02/2005", std::nullopt}, {"", std::nullopt},
     };
     for (const auto& [text, expected] : cases) {
-        root.Remove("t");
         root.SetString("t", text);  // any scalar type with the right text reads as a date
         EXPECT_EQ(root.GetDate("t"), expected) << text;
         EXPECT_EQ(doc.error, !expected.has_value()) << text;
@@ -160,47 +128,42 @@ TEST_F(PlistDictTest, DatesAsText) {
 
     const std::time_t before = std::time(nullptr);
     const plistDate now;
-    auto local = [](std::time_t t) {
-        std::tm tm{};
+    auto local = [](std::time_t t, std::tm tm = {}) {
         localtime_r(&t, &tm);
         return plistDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     };
     EXPECT_TRUE(now == local(before) || now == local(std::time(nullptr)));
 }
 
-TEST_F(PlistDictTest, PlaceholdersAndDuplicateChildren) {
-    plistDict node;
-    EXPECT_EQ(node.children.size(), 1u);
-    EXPECT_EQ(node.children[0], nullptr);
-    EXPECT_EQ(node.childrenNames, Texts{""});
-    EXPECT_EQ(node.indexOf, -1);
-
+// Keys ignore letter case (ASCII letters only) and keep their first spelling and their place. A second child
+// under one name is kept beside the first; removing the name takes the last child of it.
+TEST_F(PlistDictTest, KeysChildrenAndIteration) {
+    root.SetString("DatabaseFileName", "a");
+    root.SetString("DATABASEFILENAME", "b");
+    root.SetString("Ärger", "upper");
+    root.SetString("ärger", "lower");
     root.AddChild("prefs");
     root.child("prefs")->SetString("which", "first");
     root.AddChild("PREFS");
-    EXPECT_FALSE(doc.error);
-    EXPECT_EQ(root.childrenNames, (Texts{"", "prefs", "PREFS"}));
-    EXPECT_EQ(root.count(), 1);
-    EXPECT_EQ(root.child("Prefs"), root.children[1].get());
-    root.Remove("prefs");  // takes the last child of that name
-    EXPECT_EQ(root.childrenNames, (Texts{"", "prefs"}));
-    EXPECT_EQ(root.child("prefs")->GetString("which"), "first");
-}
-
-TEST_F(PlistDictTest, IterationInInsertionOrder) {
-    root.SetString("zeta", "1");
-    root.AddChild("alpha");
-    root.SetInteger("mid", 2);
+    root.SetString("nan", "x");  // words that a number parser might take are keys
+    root.SetBoolean("on", true);
+    root.values.Set("on", "TRUE");
+    root.types.Set("ON", "Boolean");
+    EXPECT_TRUE(root.GetBoolean("On"));
     Texts seen;
     for (root.MoveFirst(); !root.eof; root.MoveNext()) seen.push_back(root.CurrentKey());
-    EXPECT_EQ(seen, (Texts{"zeta", "alpha", "mid"}));
-    root.MoveFirst();
+    EXPECT_EQ(seen, (Texts{"DatabaseFileName", "Ärger", "ärger", "prefs", "nan", "on"}));
     root.MoveLast();
-    EXPECT_EQ(root.CurrentKey(), "mid");
+    EXPECT_EQ(root.CurrentKey(), "on");
     root.currentIndex = 7;
     EXPECT_EQ(root.CurrentKey(), "");
     EXPECT_TRUE(root.eof);
-    EXPECT_EQ(root.currentIndex, 0);
+
+    for (const char* key : {"ÄRGER", "nan", "prefs"}) root.Remove(key);
+    EXPECT_EQ(Dump(root), "{DatabaseFileName:string=b;ärger:string=lower;on:Boolean=TRUE;+1}");
+    EXPECT_EQ(root.childrenNames, (Texts{"", "prefs"}));
+    EXPECT_EQ(root.child("Prefs")->GetString("which"), "first");
+    EXPECT_FALSE(doc.error);
 }
 
 TEST_F(PlistDictTest, AppendNumbersElements) {
@@ -216,7 +179,6 @@ TEST_F(PlistDictTest, AppendNumbersElements) {
     a.index(6)->AppendString("deep");
     EXPECT_EQ(Dump(a), "[0:string=a;1:integer=5;2:boolean=true;3:date=2006-02-02T14:05:09Z;4:double=0.25;"
                        "5:data=aGVsbG8=;6:array[0:string=deep;];7:dict{};]");
-    EXPECT_EQ(a.indexOf, 7);
 
     SetError(true, "earlier");
     EXPECT_TRUE(a.AddArray("named"));  // works on arrays too, and clears an earlier error
@@ -224,15 +186,17 @@ TEST_F(PlistDictTest, AppendNumbersElements) {
     EXPECT_FALSE(doc.error);
 }
 
+// Each row: what is removed, and the array after. A text that reads as a number is an index; others are keys.
 TEST_F(PlistDictTest, RemoveRenumbersTheLaterElements) {
-    const std::pair<std::int32_t, const char*> cases[] = {
-        {0, "[0:dict{t:string=x;};1:string=c;2:dict{t:string=y;};3:dict{t:string=z;};]"},
-        {1, "[0:string=a;1:string=c;2:dict{t:string=y;};3:dict{t:string=z;};]"},
-        {2, "[0:string=a;1:dict{t:string=x;};2:dict{t:string=y;};3:dict{t:string=z;};]"},
-        {3, "[0:string=a;1:dict{t:string=x;};2:string=c;3:dict{t:string=z;};]"},
-        {4, "[0:string=a;1:dict{t:string=x;};2:string=c;3:dict{t:string=y;};]"},
+    const std::pair<const char*, const char*> cases[] = {
+        {"0", "[0:dict{t:string=x;};1:string=c;2:dict{t:string=y;};3:dict{t:string=z;};n:array[];]"},
+        {"1", "[0:string=a;1:string=c;2:dict{t:string=y;};3:dict{t:string=z;};n:array[];]"},
+        {"2", "[0:string=a;1:dict{t:string=x;};2:dict{t:string=y;};3:dict{t:string=z;};n:array[];]"},
+        {"3.0", "[0:string=a;1:dict{t:string=x;};2:string=c;3:dict{t:string=z;};n:array[];]"},
+        {"4", "[0:string=a;1:dict{t:string=x;};2:string=c;3:dict{t:string=y;};n:array[];]"},
+        {"N", "[0:string=a;1:dict{t:string=x;};2:string=c;3:dict{t:string=y;};4:dict{t:string=z;};]"},
     };
-    for (const auto& [index, after] : cases) {
+    for (const auto& [removed, after] : cases) {
         root.Remove("a");
         plistDict& a = NewArray("a");
         for (const char* e : {"a", "{x", "c", "{y", "{z"}) {
@@ -243,32 +207,14 @@ TEST_F(PlistDictTest, RemoveRenumbersTheLaterElements) {
             a.AppendDict();
             a.index(a.indexOf)->SetString("t", e + 1);
         }
-        a.Remove(index);
+        a.AddArray("n");
+        a.Remove(removed);
         EXPECT_FALSE(doc.error);
         EXPECT_EQ(Dump(a), after);
         for (std::int32_t i = 0; i < a.count(); ++i)  // every child reachable under its new number, and named so
-            EXPECT_EQ(a.index(i) ? a.index(i)->name : "-", a.types.ValueAt(i) == "dict" ? S(i) : "-") << index;
+            EXPECT_EQ(a.index(i) ? a.index(i)->name : "-", a.types.ValueAt(i) == "dict" ? S(i) : "-") << removed;
         EXPECT_EQ(a.index(a.count()), nullptr);
     }
-}
-
-TEST_F(PlistDictTest, RemoveByKeyOrByTextThatReadsAsANumber) {
-    plistDict& a = NewArray("list");
-    a.AppendString("a");
-    a.AppendString("b");
-    a.AddArray("named");
-    a.Remove("named");  // the key form does not renumber
-    EXPECT_EQ(Dump(a), "[0:string=a;1:string=b;]");
-    a.Remove("0");
-    EXPECT_EQ(Dump(a), "[0:string=b;]");
-
-    root.AddChild("prefs");
-    root.SetString("s", "x");
-    root.SetString("nan", "x");  // words that a number parser might take are keys
-    root.SetString("inf", "y");
-    for (const char* key : {"prefs", "nan", "inf", "s"}) root.Remove(key);  // a scalar key takes no child with it
-    EXPECT_EQ(root.childrenNames, (Texts{"", "list"}));
-    EXPECT_EQ(Dump(root), "{list:array[0:string=b;];}");
 }
 
 TEST_F(PlistDictTest, LooseNodesAndChildrenAddedStraightToTheLists) {

@@ -23,6 +23,9 @@ TEST(plistMap, OrderSpellingRemovalAndAbsentKeys) {
     EXPECT_EQ(m.Key(10), "k11");
     m.Set("k10", "back");
     EXPECT_EQ(m.Key(99), "k10");  // a removed key comes back at the end
+    for (int i = 20; i < 80; ++i) m.Remove("k" + std::to_string(i));  // more gaps than entries on the way
+    EXPECT_EQ(m.Count(), 40);
+    EXPECT_EQ(m.Key(18) + m.Key(19) + m.Value("k99") + m.Value("K10"), "k19k8099back");
     EXPECT_EQ(m.Find("nope"), nullptr);
     try {
         m.Value("nope");
