@@ -39,16 +39,19 @@ TEST_F(IconDownloaderTest, WritesABodyUpToTheLimitAndLeavesTheFileAloneOnANotFou
     EXPECT_EQ(ReadFile(file), png);
 }
 
-// No complete response: status 0 and no file. (Time-outs and declared sizes: Window1DetailTest.)
-TEST_F(IconDownloaderTest, RedirectLoopUndeclaredOversizedBodyAndRefusedConnectionGiveNoResponse) {
+// No complete response: status 0 and no file.
+TEST_F(IconDownloaderTest, RedirectLoopOversizedBodyTimeOutAndRefusedConnectionGiveNoResponse) {
     http.Redirect("/a.png", "/b.png");
     http.Redirect("/b.png", "/a.png");
     TestResponse undeclared{200, "image/png", QByteArray(5000, 'x')};
     undeclared.contentLength = false;
     http.Serve("/undeclared.png", undeclared);
+    http.Serve("/declared.png", {200, "image/png", QByteArray(5000, 'x')});
+    http.Serve("/slow.png", {200, "image/png", "slow", 3000});
     downloader.SetSizeLimit(1000);
+    downloader.SetTimeout(300);
     const quint16 closedPort = TestHttpServer().Port();
-    for (const QUrl& url : {http.Url("/a.png"), http.Url("/undeclared.png"),
+    for (const QUrl& url : {http.Url("/a.png"), http.Url("/undeclared.png"), http.Url("/declared.png"), http.Url("/slow.png"),
                             QUrl(QStringLiteral("http://127.0.0.1:%1/x.png").arg(closedPort))}) {
         EXPECT_EQ(Fetch(url).left(2), "0 ") << url.toString().toStdString();
         EXPECT_FALSE(downloader.IsBusy());
