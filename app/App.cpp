@@ -227,8 +227,9 @@ void App::OnApplicationState(Qt::ApplicationState state) {
 }
 
 void App::ExportFeeds() {
-    const QString suggested =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("Feeds.opml"));
+    // The documents folder, or the home folder where there is none.
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString suggested = (documents.exists() ? documents : QDir::home()).filePath(QStringLiteral("Feeds.opml"));
     const bool allFeeds = showall;   // the feeds the list shows
     seams.chooseSaveFile(QStringLiteral("Export Feeds as OPML"), suggested, this, [this, allFeeds](std::optional<QString> file) {
         if (!file) return;

@@ -61,8 +61,14 @@ Seams MakeRealSeams() {
         auto* dialog = new QFileDialog(DialogParent(context), title);
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
-        dialog->setDirectory(QFileInfo(suggestedFile).absolutePath());
-        dialog->selectFile(QFileInfo(suggestedFile).fileName());
+        const QFileInfo suggested(suggestedFile);
+        dialog->setDirectory(suggested.absolutePath());
+        dialog->selectFile(suggested.fileName());
+        if (!suggested.suffix().isEmpty()) {   // offered for files of its kind, and given its ending when typed without
+            dialog->setDefaultSuffix(suggested.suffix());
+            dialog->setNameFilters({QStringLiteral("%1 files (*.%2)").arg(suggested.suffix().toUpper(), suggested.suffix()),
+                                    QStringLiteral("All files (*)")});
+        }
         AskForFile(dialog, context, std::move(answer));
     };
     return s;
