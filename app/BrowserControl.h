@@ -46,6 +46,8 @@ public:
     void Cancel();
 
     ScriptRunner& Runner() { return runner_; }
+    /// Which system's commands to use; a stand-in script that takes every command is run as on Linux.
+    void SetSystem(System system) { system_ = system; }
 
     /// How a reply of "Check" reads: "true" in any letter case, blanks around it aside.
     static bool ReplyIsTrue(const QString& reply);

@@ -29,7 +29,10 @@ void RestartBrowser(QCoreApplication& app, std::function<void(bool ok, const QSt
     // The same control as the window's, with the same commands for each system.
     auto* browser = new BrowserControl(&app);
     const QString script = qEnvironmentVariable("BRINDLEX_BROWSER_CONTROL");
-    if (!script.isEmpty()) browser->Runner().SetScriptPath(script);
+    if (!script.isEmpty()) {
+        browser->Runner().SetScriptPath(script);
+        browser->SetSystem(BrowserControl::System::Linux);   // the stand-in takes every command
+    }
     browser->Send(QStringLiteral("Quit"), nullptr, [browser, waitMs, done](const ScriptResult& quit) {
         // Started whatever "Quit" gave, as the window does: the browser is not to be left quit.
         QTimer::singleShot(waitMs, browser, [browser, done, quitFailure = Failure(QStringLiteral("Quit"), quit)] {

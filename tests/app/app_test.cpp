@@ -14,7 +14,13 @@
 namespace {
 
 QString PrefsPath() { return Folders::PreferencesFolder() + "/Brindle.plist"; }
-QString DefaultDb() { return GuiEnvironment::Home() + "/.local/share/BrindleX/Syndication/Database3"; }
+QString DefaultDb() {
+#ifdef Q_OS_MACOS
+    return GuiEnvironment::Home() + "/Library/Syndication/Database3";
+#else
+    return GuiEnvironment::Home() + "/.local/share/BrindleX/Syndication/Database3";
+#endif
+}
 
 void WritePrefs(const QByteArray& text) {
     QDir().mkpath(Folders::PreferencesFolder());

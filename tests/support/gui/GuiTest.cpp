@@ -29,6 +29,7 @@ void ResetApp() {
     a.preferencesFile = std::filesystem::path(Folders::PreferencesFolder().toStdString()) / "Brindle.plist";
     a.browser().Runner().SetScriptPath(QDir(Home()).filePath(QStringLiteral("no-such-browser-control")));
     a.browser().Runner().SetTimeout(3000);
+    a.browser().SetSystem(BrowserControl::System::Linux);   // every command to the stand-in script, on any system
 }
 
 }  // namespace GuiEnvironment
