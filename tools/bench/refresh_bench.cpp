@@ -1,11 +1,15 @@
 // The main window's whole refresh against the engine's own time for the same work.
 //
-//   brindlex_bench_refresh DATABASE [ROUNDS]
+//   brindlex_bench_refresh DATABASE [ROUNDS] [--no-target]
 //
-// Program: Window1::GetDBInfo on the offscreen platform (new connection, the four statements, the list
-// filled, the totals, row 0 selected and its detail loaded). Engine: the same four statement texts through
-// SQLite's C API alone, on a new connection, every value of every row read as text. Rounds alternate the
-// two so that a noisy machine weighs on both alike; the ratio is of the medians of this one run.
+// Program: Window1::GetDBInfo(allFeeds, then) on the offscreen platform, from the call to `then`: the
+// request to the database worker, a new connection and the four statements there, the result delivered
+// through the event loop, the list filled, the totals set and row 0 selected. The tool runs the event
+// loop meanwhile. Engine: the same four statement texts through SQLite's C API alone, on a new connection,
+// every value of every row read as text. Rounds alternate the two so that a noisy machine weighs on both
+// alike; the ratio is of the medians of this one run. On a small database the fixed costs (the trip to
+// the worker and back, the window's own work) outweigh the statements; --no-target reports it without the
+// ratio's target.
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +24,7 @@
 #include "app/App.h"
 #include "feeds/FeedList.h"
 #include "platform/ScriptRunner.h"
+#include "tools/bench/AppSupport.h"
 #include "tools/bench/BenchSupport.h"
 #include "ui/main/Window1.h"
 
@@ -74,11 +79,12 @@ EngineResult EngineRefresh(const std::string& file, const std::vector<std::strin
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DATABASE [ROUNDS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DATABASE [ROUNDS] [--no-target]\n", argv[0]);
         return 2;
     }
     const std::string file = std::filesystem::absolute(argv[1]).string();
     const int rounds = argc > 2 ? std::max(3, std::atoi(argv[2])) : 15;
+    const bool target = !(argc > 3 && std::string(argv[3]) == "--no-target");
     const std::string home = bench::MakeOffscreenHome("bench-refresh");
 
     int qtArgc = 1;
@@ -86,7 +92,8 @@ int main(int argc, char** argv) {
     App application(qtArgc, qtArgv);
     application.setQuitOnLastWindowClosed(false);
     App& a = app();
-    a.script().SetScriptPath(QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
+    a.browser().Runner().SetScriptPath(
+        QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
     a.seams.beep = [] {};
     a.seams.message = [](const QString& text) {
         std::fprintf(stderr, "message box: %s\n", text.toUtf8().constData());
@@ -98,7 +105,10 @@ int main(int argc, char** argv) {
     Window1* w = Window1::instance();
     w->Timer1->stop();
     w->Timer2->stop();
-    QCoreApplication::processEvents();
+    if (!bench::Settle()) {
+        std::fprintf(stderr, "the window's first refresh did not come back\n");
+        return 2;
+    }
 
     int status = 0;
     for (bool allFeeds : {true, false}) {
@@ -117,13 +127,22 @@ int main(int argc, char** argv) {
                 e = bench::MsSince(t);
             };
             auto programRound = [&] {
-                auto t = bench::Clock::now();
-                w->GetDBInfo(allFeeds);
-                p = bench::MsSince(t);
-                // What the refresh leaves for the event loop (layout and painting of the new rows), apart.
-                t = bench::Clock::now();
-                QCoreApplication::processEvents();
-                later = bench::MsSince(t);
+                bench::Settle();   // nothing of the last round left on the worker or in the queue
+                bool done = false;
+                const auto t = bench::Clock::now();
+                w->GetDBInfo(allFeeds, [&] {
+                    p = bench::MsSince(t);
+                    done = true;
+                });
+                if (!bench::RunUntil([&] { return done; })) {
+                    std::fprintf(stderr, "GetDBInfo did not come back within a minute\n");
+                    std::exit(2);
+                }
+                // What the refresh starts after it (row 0's detail read on the worker, layout and painting
+                // of the new rows), apart.
+                const auto after = bench::Clock::now();
+                bench::Settle();
+                later = bench::MsSince(after);
             };
             // Taking turns at going first, so that neither always finds the caches as the other left them.
             if (i % 2) {
@@ -148,9 +167,13 @@ int main(int argc, char** argv) {
         std::printf("refresh, %s: %zu rows, totals %s / %s / %s\n", allFeeds ? "all feeds" : "subscribed only", er.rows,
                     w->stNumSources->text().toUtf8().constData(), w->stNumArticles->text().toUtf8().constData(),
                     w->stNumUnread->text().toUtf8().constData());
-        std::printf("  GetDBInfo         %s\n", bench::Describe(ps).c_str());
+        std::printf("  GetDBInfo to then %s\n", bench::Describe(ps).c_str());
         std::printf("  SQLite C API only %s\n", bench::Describe(es).c_str());
-        std::printf("  events after it   %s (not counted)\n", bench::Describe(as).c_str());
+        std::printf("  detail and events %s (after then; not counted)\n", bench::Describe(as).c_str());
+        if (!target) {
+            std::printf("  ratio %.3f (no target on this database)\n", ratio);
+            continue;
+        }
         std::printf("  ratio %.3f (target <= 1.10): %s\n", ratio, ratio <= 1.10 ? "met" : "MISSED");
         if (ratio > 1.10) status = 1;
     }
