@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -42,12 +43,17 @@ Seams MakeRealSeams() {
         QTimer::singleShot(ms, context, std::move(step));
     };
     s.message = [](const QString& text) {
+        // A refresh that keeps failing (a database the browser holds) says so once, not once per attempt.
+        static QSet<QString> showing;
+        if (showing.contains(text)) return;
+        showing.insert(text);
         auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
                                     QApplication::activeWindow());
         box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
         box->setTextFormat(Qt::PlainText);   // the engine's words and file names are not markup
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::ApplicationModal);
+        QObject::connect(box, &QObject::destroyed, [text] { showing.remove(text); });
         box->show();
     };
     s.beep = [] { QApplication::beep(); };

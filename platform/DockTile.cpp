@@ -46,6 +46,20 @@ DockTile::DockTile(QObject* parent, bool withTray) : QObject(parent), toolTip_(Q
     }
     Show(ApplicationIcon(), toolTip_);
     if (tray_ && QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+    // Made now rather than at the first badge, which comes with a countdown tick the window must not feel.
+    PrepareTile(qApp->devicePixelRatio());
+}
+
+void DockTile::PrepareTile(qreal ratio) {
+    if (!baseTile_.isNull() && baseTile_.devicePixelRatio() == ratio) return;
+    const int pixels = qRound(kTileSize * ratio);
+    baseTile_ = ApplicationIcon().pixmap(QSize(kTileSize, kTileSize), ratio).toImage()
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (baseTile_.size() != QSize(pixels, pixels)) {
+        baseTile_ = QImage(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+        baseTile_.fill(Qt::transparent);
+    }
+    baseTile_.setDevicePixelRatio(ratio);
 }
 
 std::unique_ptr<QMenu> DockTile::MakeMenu(bool forDock) {
@@ -64,17 +78,7 @@ void DockTile::Draw(const QImage& picture, int unread) {
     // The badge goes over the application's own icon, as it does on the Dock. The tile has the picture's
     // device pixel ratio, so a badge painted at the screen's ratio stays sharp on a Retina Dock. The plain tile
     // is made once per ratio: the badge is drawn every second.
-    const qreal ratio = picture.isNull() ? 1.0 : picture.devicePixelRatio();
-    if (baseTile_.isNull() || baseTile_.devicePixelRatio() != ratio) {
-        const int pixels = qRound(kTileSize * ratio);
-        baseTile_ = ApplicationIcon().pixmap(QSize(kTileSize, kTileSize), ratio).toImage()
-                        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        if (baseTile_.size() != QSize(pixels, pixels)) {
-            baseTile_ = QImage(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-            baseTile_.fill(Qt::transparent);
-        }
-        baseTile_.setDevicePixelRatio(ratio);
-    }
+    PrepareTile(picture.isNull() ? 1.0 : picture.devicePixelRatio());
     QImage tile = baseTile_.copy();
     {
         QPainter p(&tile);

@@ -43,6 +43,8 @@ signals:
 
 private:
     void Show(const QIcon& icon, const QString& toolTip);
+    /// The plain tile the badge goes over, at this device pixel ratio: made once per ratio.
+    void PrepareTile(qreal ratio);
 
     QImage current_;
     QImage baseTile_;   ///< the application icon at tile size and the last picture's ratio
