@@ -12,113 +12,68 @@ SCRIPT="$(cd "${1:?usage: browser_control.sh BUILD_DIR}" && pwd)/browser-control
 
 T="$(mktemp -d "${TMPDIR:-/tmp}/brindlex-browserctl-XXXXXX")"
 N="bx$$-web"   # apart from other runs' stand-ins, within the 15 bytes the kernel keeps of a name
-KEEP=()
-failures=0
+KEEP=() failures=0
 fail() { echo "browser_control: FAILED: $*" >&2; failures=$((failures + 1)); }
-standins() {
-  local p
-  for p in /proc/[0-9]*; do
-    { [ "$p/exe" -ef "$T/bin/$N" ] || [ "$p/exe" -ef "$T/My Web/$N" ]; } && echo "${p#/proc/}"
-  done 2>/dev/null
-}
-cleanup() { kill "${KEEP[@]}" $(standins) 2>/dev/null; rm -rf "$T"; }
-trap cleanup EXIT
+standins() { for p in /proc/[0-9]*; do { [ "$p/exe" -ef "$T/bin/$N" ] || [ "$p/exe" -ef "$T/My Web/$N" ]; } &&
+  echo "${p#/proc/}"; done 2>/dev/null; }
+trap 'kill "${KEEP[@]}" $(standins) 2>/dev/null; rm -rf "$T"' EXIT
 
-mkdir -p "$T/bin" "$T/My Web" "$T/wrap" "$T/named" "$T/fake"
-cp /bin/sleep "$T/bin/$N"
-cp /bin/sleep "$T/My Web/$N"
+mkdir -p "$T"/{bin,"My Web",wrap,named,fake} && mkfifo "$T/fifo"
+for d in bin "My Web"; do cp /bin/sleep "$T/$d/$N"; done
 printf '#!/bin/sh\nexec "%s" "$@"\n' "$T/bin/$N" > "$T/wrap/$N"   # a launcher, as Debian's /usr/bin/chromium
 printf '#!/bin/sh\nread -r x\n' > "$T/named/$N"                  # a script that only shares the name
 cat > "$T/fake/flatpak" <<EOF
 #!/bin/sh
-printf '%s|' "\$@" >> "$T/flatpak.log"; echo >> "$T/flatpak.log"
-case \$1 in
-  run) touch "$T/flatpak.on" ;;
-  ps) [ -f "$T/flatpak.on" ] && printf 'org.example.Other\norg.example.Web\n' ;;
-  kill) rm -f "$T/flatpak.on" ;;
-esac
+{ printf '%s|' "\$@"; echo; } >> "$T/flatpak.log"
+case \$1 in run) touch "$T/flatpak.on" ;; kill) rm -f "$T/flatpak.on" ;;
+  ps) [ -f "$T/flatpak.on" ] && printf 'org.example.Other\norg.example.Web\n' ;; esac
 EOF
 for tool in xdg-settings xdg-mime; do printf '#!/bin/sh\necho %s >> "%s/xdg.log"\n' "$tool" "$T" > "$T/fake/$tool"; done
-chmod +x "$T/bin/$N" "$T/My Web/$N" "$T/wrap/$N" "$T/named/$N" "$T"/fake/*
+chmod +x "$T"/*/"$N" "$T"/fake/*
 
 # The processes every Quit must leave alone: shells blocked reading a pipe nobody writes to, and a sleep.
-mkfifo "$T/fifo"
-sh -c 'read -r x' <> "$T/fifo" & KEEP+=($!)
-bash -c 'read -r x' <> "$T/fifo" & KEEP+=($!)
+for shell in sh bash; do "$shell" -c 'read -r x' <> "$T/fifo" & KEEP+=($!); done
 "$T/named/$N" <> "$T/fifo" & KEEP+=($!)
 sh -c "\"$T/bin/$N\" 0 & exec sleep 300" & KEEP+=($!)   # leaves a dead stand-in it never reaps
-within() { local i; for i in $(seq 150); do "$@" && return 0; sleep 0.02; done; return 1; }
-kept_alive() {
-  local p
-  for p in "${KEEP[@]}"; do [ -e "/proc/$p/exe" ] || return 1; done
-}
-begun() {
-  [ "$(cat "/proc/${KEEP[0]}/comm" "/proc/${KEEP[2]}/comm" "/proc/${KEEP[3]}/comm" 2>/dev/null)" = $'sh\n'"$N"$'\nsleep' ] &&
-    grep -qs "^[0-9]* ($N) Z ${KEEP[3]} " /proc/[0-9]*/stat
-}
+within() { for _ in $(seq 150); do "$@" && return 0; sleep 0.02; done; return 1; }
+kept_alive() { for p in "${KEEP[@]}"; do [ -e "/proc/$p/exe" ] || return 1; done; }
+# Begun: each process to keep has become what it is to stay (its comm), and the dead stand-in is there.
+begun() { [ "$(cat /proc/{"${KEEP[0]}","${KEEP[2]}","${KEEP[3]}"}/comm 2>/dev/null)" = $'sh\n'"$N"$'\nsleep' ] &&
+  grep -qs "^[0-9]* ($N) Z ${KEEP[3]} " /proc/[0-9]*/stat; }
 within begun || { echo "browser_control: the processes to keep did not start" >&2; exit 1; }
 
-run() {
-  local browser=()
-  [ -n "$BR" ] && browser=(BROWSER="$BR")
-  env -u BROWSER "${browser[@]}" HOME="$H" XDG_CONFIG_HOME="$H/.config" XDG_DATA_HOME="$H/.local/share" \
-    XDG_CACHE_HOME="$H/.cache" XDG_DATA_DIRS="$T/none" PATH="$T/fake:$T/bin:$PATH" "$SCRIPT" "$1"
-}
+run() { env -u BROWSER ${BR:+"BROWSER=$BR"} HOME="$H" XDG_CONFIG_HOME="$H" XDG_DATA_HOME="$H" XDG_CACHE_HOME="$H" \
+  XDG_DATA_DIRS="$T/none" PATH="$T/fake:$T/bin:$PATH" "$SCRIPT" "$1"; }
 says() { [ "$(run Check)" = "$1" ]; }
 gone() { [ -z "$(standins)" ]; }
-
-# kind|case|the default browser's Exec line, or $BROWSER (@D@ is the stand-ins' folder, @N@ their name)
-i=0
-while IFS='|' read -r kind label line; do
-  i=$((i + 1)); H="$T/home$i"; BR=; line="${line//@D@/$T}"; line="${line//@N@/$N}"
-  mkdir -p "$H/.config" "$H/.local/share/applications"
-  case $line in
-    BROWSER=*) BR="${line#BROWSER=}" ;;
-    Exec=*)
-      printf '[Desktop Entry]\nType=Application\nName=Web\n%s\n' "$line" > "$H/.local/share/applications/web.desktop"
-      printf '[Default Applications]\nx-scheme-handler/http=web.desktop\n' > "$H/.config/mimeapps.list" ;;
-  esac
-  rm -f "$T/xdg.log" "$T/flatpak.log"
+# A fresh home whose default browser is the Exec line or $BROWSER in $line (none when it is empty), where
+# Check must say false before anything started.
+begin_case() {
+  H="$(mktemp -d "$T/home-XXXX")" BR='' line="${line//@D@/$T}" line="${line//@N@/$N}"
+  rm -f "$T"/*.log; [[ $line = BROWSER=* ]] && BR="${line#BROWSER=}"
+  [[ $line = Exec=* ]] && mkdir "$H/applications" &&
+    printf '[Desktop Entry]\nType=Application\nName=Web\n%s\n' "$line" > "$H/applications/web.desktop" &&
+    printf '[Default Applications]\nx-scheme-handler/http=web.desktop\n' > "$H/mimeapps.list"
   says false || fail "$label: Check before Start"
-  case $kind in
-    run|flatpak)
-      run Start || fail "$label: Start exited with $?"
-      within says true || fail "$label: Check never said true after Start"
-      if [ "$kind" = run ]; then
-        pids=$(standins)
-        [ -n "$pids" ] || fail "$label: no stand-in runs though Check says true"
-        for p in $pids; do
-          mapfile -d '' argv < "/proc/$p/cmdline"
-          [ "${argv[*]:1}" = 300 ] || fail "$label: started as ${argv[*]}"
-          read -r -a stat < "/proc/$p/stat"   # pid (comm) state ppid pgrp session ...
-          [ "${stat[5]}" = "$p" ] && [ "$(readlink "/proc/$p/fd/0")" = /dev/null ] &&
-            ! grep -qs browser-control "/proc/${stat[3]}/cmdline" || fail "$label: not detached from the script"
-        done
-      fi
-      run Quit || fail "$label: Quit exited with $?"
-      within says false || fail "$label: Check still says true after Quit"
-      within gone || fail "$label: the stand-in still runs after Quit"
-      if [ "$kind" = flatpak ]; then
-        grep -qxF 'run|--branch|stable|--command=a "b" \c|org.example.Web|100%|' "$T/flatpak.log" &&
-          grep -qxF 'kill|org.example.Web|' "$T/flatpak.log" &&
-          [ "$(grep -cvxF -e 'ps|--columns=application|' "$T/flatpak.log")" -eq 2 ] ||
-          fail "$label: flatpak was run as: $(tr '\n' ' ' < "$T/flatpak.log")"
-      fi ;;
-    refused)
-      for command in Start Quit; do
-        err=$(run "$command" 2>&1 >/dev/null); rc=$?
-        [ "$rc" -ne 0 ] && [ -n "$err" ] && [[ $err != *$'\n'* ]] ||
-          fail "$label: $command exited with $rc, saying '$err'"
-      done
-      gone || fail "$label: a refused Start started the program"
-      if [ -z "$line" ]; then   # no default browser: looked up once, again when mimeapps.list changes
-        says false && says false
-        [ "$(cat "$T/xdg.log")" = $'xdg-settings\nxdg-mime' ] || fail "$label: lookups $(cat "$T/xdg.log")"
-        touch -d '1 minute' "$H/.config/mimeapps.list"
-        says false && [ "$(wc -l < "$T/xdg.log")" -eq 4 ] || fail "$label: not looked up again"
-      fi ;;
-  esac
-  kept_alive || fail "$label: Quit ended an unrelated process"
+}
+
+# Launcher forms: kind|case|the default browser's Exec line, or $BROWSER (@D@ is the stand-ins' folder, @N@
+# their name). Started, the stand-in runs as "NAME 300" in a session of its own, its input /dev/null.
+while IFS='|' read -r kind label line; do
+  begin_case
+  run Start && within says true || fail "$label: Start failed, or Check never said true after it"
+  pids=$(standins)
+  [ "$kind" = flatpak ] || [ -n "$pids" ] || fail "$label: no stand-in runs though Check says true"
+  for pid in $pids; do
+    mapfile -d '' argv < "/proc/$pid/cmdline"; read -r -a stat < "/proc/$pid/stat"   # pid (comm) state ppid pgrp sid
+    [ "${argv[*]:1}" = 300 ] && [ "${stat[5]}" = "$pid" ] && [ "$(readlink "/proc/$pid/fd/0")" = /dev/null ] &&
+      ! grep -qs browser-control "/proc/${stat[3]}/cmdline" || fail "$label: started as ${argv[*]}, or not detached"
+  done
+  run Quit && within says false || fail "$label: Quit failed, or Check still says true after it"
+  [ "$kind" = run ] || [ "$(grep -vxF 'ps|--columns=application|' "$T/flatpak.log")" = \
+    'run|--branch|stable|--command=a "b" \c|org.example.Web|100%|'$'\nkill|org.example.Web|' ] ||
+    fail "$label: flatpak was run as: $(tr '\n' ' ' < "$T/flatpak.log")"
+  within gone && kept_alive || fail "$label: a stand-in still runs after Quit, or Quit ended an unrelated process"
 done <<'EOF'
 run|plain path|Exec=@D@/bin/@N@ 300 %u
 run|quoted path with spaces|Exec="@D@/My\sWeb/@N@" 300 %U
@@ -130,14 +85,27 @@ run|dash -c|Exec=dash -ec "exec @D@/bin/@N@ 300" %u
 run|launcher script that execs the program|Exec=@D@/wrap/@N@ 300 %u
 run|$BROWSER|BROWSER=@D@/bin/@N@ 300 %s:firefox
 flatpak|flatpak run|Exec=/usr/bin/env BX_A=1 flatpak run --branch stable "--command=a \\"b\\" \\\\c" org.example.Web %U 100%%
-refused|a shell running a script|Exec=sh @D@/wrap/@N@ %u
-refused|env with nothing to run|Exec=env BX_A=1 %u
-refused|an interpreter behind env|Exec=/usr/bin/env perl -e "sleep 300"
-refused|an interpreter behind bash -c|Exec=bash -c "exec perl -e 'sleep 300'"
-refused|a missing program|Exec=@D@/bin/no-such-web %u
-refused|$BROWSER a shell|BROWSER=dash -c
-refused|no default browser|
 EOF
 
-[ "$failures" -eq 0 ] || exit 1
-echo "browser_control: $i cases; the browser started, found and quit in each launcher form, the rest refused"
+# Refusals: case|Exec line or $BROWSER. Start and Quit fail with one line on stderr, and neither starts or
+# ends anything. No default browser is looked up once, and again when mimeapps.list changes.
+while IFS='|' read -r label line; do
+  begin_case
+  for c in Start Quit; do
+    ! err=$(run $c 2>&1 >/dev/null) && [[ $err = ?* && $err != *$'\n'* ]] || fail "$label: $c said '$err'"
+  done
+  [ -n "$line" ] || { says false && [ "$(cat "$T/xdg.log")" = $'xdg-settings\nxdg-mime' ] &&
+    touch -d '1 minute' "$H/mimeapps.list" && says false && [ "$(wc -l < "$T/xdg.log")" -eq 4 ] ||
+    fail "$label: lookups $(tr '\n' ' ' < "$T/xdg.log")"; }
+  gone && kept_alive || fail "$label: a refused Start started the program, or Quit ended an unrelated process"
+done <<'EOF'
+a shell running a script|Exec=sh @D@/wrap/@N@ %u
+env with nothing to run|Exec=env BX_A=1 %u
+an interpreter behind env|Exec=/usr/bin/env perl -e "sleep 300"
+an interpreter behind bash -c|Exec=bash -c "exec perl -e 'sleep 300'"
+a missing program|Exec=@D@/bin/no-such-web %u
+$BROWSER a shell|BROWSER=dash -c
+no default browser|
+EOF
+
+[ "$failures" -eq 0 ] && echo "browser_control: started, found and quit in each launcher form, the rest refused"

@@ -3,34 +3,28 @@
 # and the icon it names, parsed as an icns container that must hold every size the PNGs come in.
 # Usage: macos_bundle.sh BUILD_DIR. Exits non-zero on any failure.
 set -euo pipefail
-
-BUILD="${1:?usage: macos_bundle.sh BUILD_DIR}"
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-[ -f "$BUILD/Info.plist" ] || { echo "macos_bundle: $BUILD/Info.plist is not configured" >&2; exit 1; }
-
-python3 - "$BUILD" "$ROOT" <<'PY'
+python3 - "${1:?usage: macos_bundle.sh BUILD_DIR}" "$(dirname "${BASH_SOURCE[0]}")/../.." <<'PY'
 import glob, os, plistlib, re, struct, sys
 
 build, root = sys.argv[1:]
 failures = []
-def check(ok, what):
-    if not ok: failures.append(what)
+def check(ok, what): ok or failures.append(what)
 
-# --- Info.plist: the keys macOS reads to start the bundle ------------------------------------------------------
-with open(os.path.join(build, 'Info.plist'), 'rb') as f:
-    info = plistlib.load(f)
-cache = open(os.path.join(build, 'CMakeCache.txt')).read()
-target = re.search(r'^CMAKE_OSX_DEPLOYMENT_TARGET:\w+=(.*)$', cache, re.M)
+# --- Info.plist: the keys macOS reads to start the bundle (a pattern where only the form is fixed) -----------
+info = plistlib.loads(open(os.path.join(build, 'Info.plist'), 'rb').read())   # a build folder not configured fails here
+target = re.search(r'^CMAKE_OSX_DEPLOYMENT_TARGET:\w+=(.+)$', open(os.path.join(build, 'CMakeCache.txt')).read(), re.M)
+version = re.compile(r'\d+(\.\d+)*')
 expected = {
     'CFBundleExecutable': 'BrindleX', 'CFBundleIdentifier': 'org.brindlex.BrindleX',
     'CFBundleIconFile': 'BrindleX.icns', 'CFBundleInfoDictionaryVersion': '6.0', 'CFBundlePackageType': 'APPL',
-    'LSMinimumSystemVersion': (target.group(1) if target else '') or '12.0', 'NSHighResolutionCapable': True,
+    'LSMinimumSystemVersion': target.group(1) if target else '12.0', 'NSHighResolutionCapable': True,
+    'CFBundleShortVersionString': version, 'CFBundleVersion': version,
+    'NSAppleEventsUsageDescription': re.compile(r'(?s).*\S.*'),
 }
-for key, value in expected.items():
-    check(info.get(key) == value, f'Info.plist: {key} is {info.get(key)!r}, not {value!r}')
-for key in ('CFBundleShortVersionString', 'CFBundleVersion'):
-    check(re.fullmatch(r'\d+(\.\d+)*', str(info.get(key))), f'Info.plist: {key} is {info.get(key)!r}')
-check(str(info.get('NSAppleEventsUsageDescription', '')).strip(), 'Info.plist: no NSAppleEventsUsageDescription')
+for key, want in expected.items():
+    got = info.get(key)
+    check(want.fullmatch(got) if isinstance(want, re.Pattern) and isinstance(got, str) else got == want,
+          f'Info.plist: {key} is {got!r}')
 
 # --- the icon: 'icns', the file's length, then chunks of a type, a length (header included) and the data ------
 SIZES = {b'is32': 16, b's8mk': 16, b'icp4': 16, b'il32': 32, b'l8mk': 32, b'icp5': 32, b'ic11': 32,
@@ -42,26 +36,21 @@ def pixels(data):   # width of a PNG or JPEG 2000 image, None for the older run-
     at = data.find(b'ihdr') if data[4:8] == b'jP  ' else -1
     return struct.unpack('>I', data[at + 8:at + 12])[0] if at >= 0 else None
 
-icns = open(os.path.join(root, 'packaging', 'macos', str(info.get('CFBundleIconFile'))), 'rb').read()
+icns = open(os.path.join(root, 'packaging', 'macos', 'BrindleX.icns'), 'rb').read()
 check(icns[:4] == b'icns' and struct.unpack('>I', icns[4:8])[0] == len(icns), 'BrindleX.icns: not an icns file')
 kinds, at = [], 8
-while at + 8 <= len(icns):
-    kind, length = struct.unpack('>4sI', icns[at:at + 8])
-    if length < 8: break
-    kinds.append(kind)
+while at + 8 <= len(icns) and (length := struct.unpack('>I', icns[at + 4:at + 8])[0]) >= 8:
+    kinds.append(icns[at:at + 4])
     size = pixels(icns[at + 8:at + length])
-    check(size in (None, SIZES.get(kind)), f'BrindleX.icns: {kind.decode()} holds a {size} px image')
+    check(size in (None, SIZES.get(kinds[-1])), f'BrindleX.icns: {kinds[-1].decode()} holds a {size} px image')
     at += length
 check(at == len(icns), 'BrindleX.icns: the chunks do not fill the file')
-for image, mask in MASKS.items():
-    check(image not in kinds or mask in kinds, f'BrindleX.icns: {image.decode()} without its mask')
+check(all(MASKS[k] in kinds for k in kinds if k in MASKS), f'BrindleX.icns: mask missing: {b" ".join(kinds).decode()}')
 sizes = sorted({SIZES[k] for k in kinds if k in SIZES})
 pngs = sorted(int(re.search(r'-(\d+)\.png$', p).group(1))
               for p in glob.glob(os.path.join(root, 'resources', 'icons', 'brindlex-*.png')))
 check(sizes == pngs, f'BrindleX.icns holds {sizes} px, the PNGs {pngs}')
 
-for f in failures: print('macos_bundle: FAILED:', f, file=sys.stderr)
-if failures: sys.exit(1)
-print(f"macos_bundle: Info.plist keys in place (macOS {info['LSMinimumSystemVersion']} and later); "
-      f"BrindleX.icns holds {', '.join(map(str, sizes))} px")
+if failures: sys.exit('\n'.join('macos_bundle: FAILED: ' + f for f in failures))
+print(f"macos_bundle: Info.plist keys in place; BrindleX.icns holds {', '.join(map(str, sizes))} px")
 PY
