@@ -58,7 +58,7 @@ std::string ReadFile(const fs::path& p) {  // empty for a folder or a missing fi
 
 class PlistTest : public ::testing::Test {
 protected:
-    // ctest runs each test in a process of its own.
+    // One folder a process: ctest runs each test in a process of its own, the binary one test at a time.
     fs::path dir = fs::temp_directory_path() / ("brindlex-plist-" + std::to_string(getpid()));
     PlistTest() { fs::create_directories(dir); }
     ~PlistTest() override { fs::remove_all(dir); }
@@ -143,7 +143,8 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
         // Space indentation is no key line; loose text, comments and stray closing tags carry nothing.
         {"  <key>a</key>\n\nnoise\n<!-- note -->\n</string>\n<string>x</string>\n", "{:string=x;}"},
         {"<key>a\n<string>x</string>\n<TRUE/>\n<key>f</key>\n<false/>\n", "{a:boolean=true;f:boolean=false;}"},
-        {"<key>l</key>\n<array>\n<string>x</string>\n<key>zz</key>\n<true/>\n</array>\n", "{l:array[0:string=x;1:boolean=true;];}"},
+        {"<key>l</key>\n<array>\n<string>x\n<key>zz</key>\ny</string>\n<true/>\n</array>\n",
+         "{l:array[0:string=x\ny;1:boolean=true;];}"},
         {"<key>s</key>\n<string/>\n<key>b</key>\n<data>\n\tAAAA\n\tCC==\n</data>\n", "{s:string=;b:data=AAAACC==;}"},
         {"<key>c</key>\n<dict>\n<key>s</key>\n<string>old</string>\n<string>open\n</dict>\n<key>n</key>\n"
          "<integer>1</integer>\n", "{c:dict{s:string(no text);};n:integer=1;}"},
