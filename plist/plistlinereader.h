@@ -9,8 +9,6 @@ class plistLineReader {
 public:
     explicit plistLineReader(std::istream& in);
 
-    /// True when no character is left to read.
-    bool AtEnd();
     /// Reads the next line without its terminator into line; false (and line empty) at the end.
     bool ReadLine(std::string& line);
 
