@@ -3,16 +3,11 @@
 # compared with the database as Python's sqlite3 reads it, on a database with hostile titles.
 # Usage: cli_interop.sh BUILD_DIR. Exits non-zero on any mismatch.
 set -euo pipefail
-
-BUILD="${1:?usage: cli_interop.sh BUILD_DIR}"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-CTL="$BUILD/brindlexctl"
-
+CTL="${1:?usage: cli_interop.sh BUILD_DIR}/brindlexctl"
 [ -x "$CTL" ] || { echo "cli_interop: $CTL is not built" >&2; exit 1; }
-command -v python3 >/dev/null || { echo "cli_interop: python3 is missing" >&2; exit 1; }
 FIXTURE="$ROOT/../shared/fixtures/syndication.sql"
 [ -f "$FIXTURE" ] || FIXTURE="$ROOT/tests/fixtures/syndication.sql"
-
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 # Every command names its database; the empty home keeps the user's preferences out of reach all the same.
