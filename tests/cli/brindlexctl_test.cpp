@@ -22,8 +22,7 @@ std::string Bytes(const QString& path) {
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(none)";
 }
 
-class Brindlexctl : public ::testing::Test {
-protected:
+struct Brindlexctl : ::testing::Test {
     void SetUp() override {
         // The program and the test see the same folders: the preferences and the default database live here.
         qputenv("HOME", home_.path().toUtf8());
@@ -31,15 +30,14 @@ protected:
         qputenv("BRINDLEX_BROWSER_CONTROL", home_.filePath("browser-control").toUtf8());
         qputenv("BRINDLEX_RESTART_WAIT_MS", "0");
         // The stand-in script logs each command; "Start" fails while a file "fail" is there.
-        std::ofstream(home_.filePath("browser-control").toStdString()) << "#!/bin/sh\nd='" + home_.path().toStdString() +
-                                                                             "'\necho \"$1\" >> \"$d/commands.log\"\n[ \"$1\" != Start ] || [ ! -f \"$d/fail\" ]\n";
+        std::ofstream(home_.filePath("browser-control").toStdString())
+            << "#!/bin/sh\nd='" + home_.path().toStdString() + "'\necho \"$1\" >> \"$d/commands.log\"\n[ \"$1\" != Start ] || [ ! -f \"$d/fail\" ]\n";
         QFile::setPermissions(home_.filePath("browser-control"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void TearDown() override {
-        // Nothing may have made the preferences, their folder, or a default database.
-        EXPECT_FALSE(QFile::exists(home_.filePath("data/BrindleX/Syndication"))) << "a default database was made";
-        EXPECT_TRUE(prefsWritten_ || (!QFile::exists(home_.filePath("data/BrindleX")) && !QFile::exists(home_.filePath("Library"))))
-            << "the preferences were written";
+        // Nothing may have made a default database, nor (unless the test did) the preferences or their folder.
+        EXPECT_FALSE(QFile::exists(home_.filePath("data/BrindleX/Syndication")));
+        EXPECT_TRUE(prefsWritten_ || (!QFile::exists(home_.filePath("data/BrindleX")) && !QFile::exists(home_.filePath("Library"))));
     }
 
     std::string Commands() { return QFile::exists(home_.filePath("commands.log")) ? Bytes(home_.filePath("commands.log")) : ""; }

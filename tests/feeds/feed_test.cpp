@@ -60,14 +60,17 @@ TEST(feed, LoadReadsColumnsByNameGivesEmptyTextForNullsMissingRowsAndOtherKeysAn
 }
 
 TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
-    enum Browser { Away, Writing, Committing, Reading };   // what the browser does meanwhile
+    // What the browser does meanwhile; Nested: the connection is already in a transaction, so no write lock is had.
+    enum Browser { Away, Writing, Committing, Reading, Nested };
     // What each operation says of a failure: ForceReload returns it, the others leave it on the connection.
     using Op = std::string (*)(feed&, SqlConnection&);
     const Op read = [](feed& f, SqlConnection& db) { f.MarkRead(db); return db.ErrorMessage(); };
     const Op unread = [](feed& f, SqlConnection& db) { f.MarkUnread(db); return db.ErrorMessage(); };
     const Op allRead = [](feed& f, SqlConnection& db) { f.MarkAllRead(db); return db.ErrorMessage(); };
     const Op reload = [](feed& f, SqlConnection& db) { return f.ForceReload(db); };
-    const auto keep = [](std::string t) { return "CREATE TRIGGER keep BEFORE DELETE ON " + t + " BEGIN SELECT RAISE(ABORT, '" + t + " are kept'); END;"; };
+    const auto keep = [](std::string table) {   // a table whose rows may not be deleted
+        return "CREATE TRIGGER keep BEFORE DELETE ON " + table + " BEGIN SELECT RAISE(ABORT, '" + table + " are kept'); END;";
+    };
     const struct { const char* name; Browser browser; std::string sql, key; Op op; std::string said, state; } cases[] = {
         {"MarkRead", Away, "", "1", read, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8"},
         {"MarkRead waits for the browser", Committing, "", "1", read, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8"},
@@ -82,6 +85,7 @@ TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
         {"ForceReload of a key that is no integer", Away, "", "1 OR 1=1", reload, "", FixtureDb::kState},
         {"ForceReload under the browser's write lock", Writing, "", "1", reload, "database is locked", FixtureDb::kState},
         {"ForceReload while the browser reads", Reading, "", "1", reload, "database is locked", FixtureDb::kState},
+        {"ForceReload without the write lock", Nested, "", "1", reload, "cannot start a transaction within a transaction", FixtureDb::kState},
         {"ForceReload when the articles must stay", Away, keep("Articles"), "1", reload, "Articles are kept", FixtureDb::kState},
         {"ForceReload when the feed's row must stay", Away, keep("Sources"), "1", reload, "Sources are kept", FixtureDb::kState},
     };
@@ -99,16 +103,15 @@ TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
         if (c.browser == Writing || c.browser == Committing) {
             ASSERT_TRUE(browser->Execute("BEGIN IMMEDIATE"));
         }
-        std::thread commit([&] {
-            if (c.browser != Committing) return;
-            std::this_thread::sleep_for(100ms);
-            browser->Execute("COMMIT");
-        });
+        std::thread commit;
+        if (c.browser == Committing) commit = std::thread([&] { std::this_thread::sleep_for(100ms); browser->Execute("COMMIT"); });
         auto db = Connected(fixture.path());
+        if (c.browser == Nested) db->Execute("BEGIN");
         feed f;
         f.ID = c.key;
         const std::string said = c.op(f, *db);
-        commit.join();
+        if (c.browser == Nested) db->Execute("ROLLBACK");   // that transaction is not the operation's to end
+        if (commit.joinable()) commit.join();
         reading.reset();
         browser.reset();
         EXPECT_EQ(said, c.said);

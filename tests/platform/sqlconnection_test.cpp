@@ -31,8 +31,7 @@ TEST(SqlConnectionConnect, FailsWithoutCreatingOrAcceptingWhatIsNoDatabaseAndIsB
         std::error_code none;   // the size of a file, or of no file at all
         const auto size = fs::file_size(c.path, none);
         SqlConnection db(c.path);
-        EXPECT_FALSE(db.Connect() || db.IsConnected());
-        EXPECT_TRUE(db.Error());
+        EXPECT_TRUE(!db.Connect() && !db.IsConnected() && db.Error());
         EXPECT_EQ(db.ErrorMessage(), c.message);
         EXPECT_EQ(db.IsBusy(), c.path == fixture.path()) << "busy only when busy, never for \"no database\"";
         EXPECT_EQ(fs::file_size(c.path, none), size) << "connecting must never create or change a file";
@@ -53,9 +52,8 @@ TEST(SqlCursor, GivesValuesAsTextHoldsTheReadLockOnARowAndOutlivesItsConnection)
                                         cursor->Column("blob"), cursor->Column("nosuchcolumn"), cursor->Column(0), cursor->Column(6)};
     };
     EXPECT_EQ(row(), (std::vector<std::string>{"8", "", "2.5", "-3", "ABC", "", "", ""}));
-    cursor->MoveNext();
-    cursor->MoveNext();
-    cursor->MoveNext();   // past the end stays at the end
+    for (int i = 0; i < 3; ++i)
+        cursor->MoveNext();   // one past the end: it stays there
     EXPECT_TRUE(cursor->AtEnd());
     EXPECT_EQ(row(), std::vector<std::string>(8));
     EXPECT_TRUE(BrowserCanWrite(fixture.path())) << "a cursor read to its end releases the lock while kept";
@@ -77,8 +75,8 @@ TEST(SqlConnection, FailedStatementsCarryTheEnginesMessageAndRunNothingOfASecond
         EXPECT_FALSE(c.query ? db->Select(c.sql) != nullptr : db->Execute(c.sql));
         EXPECT_TRUE(db->Error() && !db->IsBusy() && db->ErrorCode() == c.code) << db->ErrorCode();
         EXPECT_EQ(db->ErrorMessage(), c.message ? c.message : db->ErrorMessage());
-        ASSERT_TRUE(db->Execute("UPDATE Articles set unread=unread;  "));   // a trailing semicolon is fine
-        EXPECT_TRUE(!db->Error() && db->ErrorMessage().empty()) << "a statement that works clears the error";
+        // A statement that works, a trailing semicolon and all, clears the error.
+        EXPECT_TRUE(db->Execute("UPDATE Articles set unread=unread;  ") && !db->Error() && db->ErrorMessage().empty());
     }
     EXPECT_EQ(fixture.query("SELECT (SELECT count(*) FROM Sources)||' '||(SELECT sum(unread) FROM Articles)"), "7 4");
 }

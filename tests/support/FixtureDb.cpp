@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -37,9 +37,8 @@ FixtureDb::FixtureDb(bool loadFixture) : folder_((std::filesystem::temp_director
     if (!mkdtemp(folder_.data())) throw std::runtime_error("cannot create a temporary folder from " + folder_);
     path_ = folder_ + "/Database3";
     std::ifstream in(BRINDLEX_FIXTURE_SQL, std::ios::binary);
-    std::ostringstream script;
-    script << in.rdbuf();
-    if (!in || !Run(path_, loadFixture ? script.str() : "").first) {
+    const std::string script(std::istreambuf_iterator<char>(in), {});
+    if (!in || !Run(path_, loadFixture ? script : "").first) {
         std::filesystem::remove_all(folder_);
         throw std::runtime_error("cannot build the fixture from " BRINDLEX_FIXTURE_SQL);
     }
