@@ -47,7 +47,8 @@ TEST(DatabaseWorker, RunsEachRefreshAndJobInTheOrderAskedOnTheLastRefreshsConnec
         worker.Refresh(path, false, [&](const RefreshResult& r) {
             seen.push_back((r.opened ? "opened " : "failed ") + std::to_string(r.listing.rows.size()) + " " + r.error);
         });
-        if (path != db.path()) {   // else the next would join it
+        // Each failing one is waited for, so the next does not join it; the last is not, so the job waits behind it.
+        if (path != db.path()) {
             ASSERT_TRUE(inbox.RunUntil([&] { return seen.size() == (path == empty ? 1u : 2u); }));
         }
     }
