@@ -6,8 +6,9 @@
 
 #include <condition_variable>
 #include <fstream>
+#include <future>
 #include <mutex>
-#include <optional>
+#include <thread>
 
 #include "feeds/feed.h"
 #include "tests/support/FixtureDb.h"
@@ -15,128 +16,80 @@
 
 namespace {
 
-// Stands in for the window's event loop: continuations queue here and run when the test says.
-class Inbox {
-public:
+// Stands in for the window's event loop: a continuation runs as it arrives, under the lock the test waits with.
+struct Inbox {
     DatabaseWorker::Post Post() {
         return [this](std::function<void()> then) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            waiting_.push_back(std::move(then));
-            arrived_.notify_all();
+            std::lock_guard<std::mutex> lock(mutex);
+            then();
+            arrived.notify_all();
         };
     }
-    /// Runs continuations as they arrive until done() holds; false when it did not within the limit.
+    /// Whether done() came to hold within the limit.
     bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (!arrived_.wait_until(lock, end, [&] { return !waiting_.empty(); })) return false;
-            auto run = std::move(waiting_);
-            waiting_.clear();
-            lock.unlock();
-            for (auto& then : run) then();
-        }
-        return true;
+        std::unique_lock<std::mutex> lock(mutex);
+        return arrived.wait_for(lock, limit, done);
     }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<std::function<void()>> waiting_;
+    std::mutex mutex;
+    std::condition_variable arrived;
 };
 
-// Holds the browser's write lock on the file until released.
-struct BrowserLock {
-    explicit BrowserLock(const std::string& path) : db(Connected(path)) { EXPECT_TRUE(db->Execute("BEGIN EXCLUSIVE")); }
-    void Release() { db->Execute("ROLLBACK"); }
-    std::unique_ptr<SqlConnection> db;
-};
-
-std::function<std::string(SqlConnection&)> Unread(const char* id) {
-    return [id](SqlConnection& db) {
-        auto c = db.Select(std::string("SELECT sum(unread) FROM Articles WHERE source_id=") + id);
-        return c && !c->AtEnd() ? c->Column(1) : std::string("?");
-    };
-}
-
-TEST(DatabaseWorker, RunsJobsInTheOrderAskedOnTheLastRefreshsConnection) {
-    FixtureDb db, other;
-    ASSERT_TRUE(other.exec("DELETE FROM Sources WHERE id<>7"));
-    Inbox inbox;
-    DatabaseWorker worker(inbox.Post());
-    std::vector<std::string> seen;
-    worker.Refresh(other.path(), true, [&](const RefreshResult& r) { seen.push_back("rows " + std::to_string(r.listing.rows.size())); });
-    worker.Refresh(db.path(), false, [&](const RefreshResult& r) {   // not merged: the first one may have started
-        seen.push_back((r.opened ? "opened " : "failed ") + std::to_string(r.listing.rows.size()));
-    });
-    worker.Run<bool>([](SqlConnection& c) { feed f; f.ID = "1"; f.MarkRead(c); return true; }, {});
-    worker.Run<std::string>(Unread("1"), [&](std::string unread) { seen.push_back("unread " + unread); });
-    ASSERT_TRUE(inbox.RunUntil([&] { return !seen.empty() && seen.back().rfind("unread", 0) == 0; }));
-    // Merging may fold the second refresh into the first: either way the last asked-for file wins.
-    EXPECT_EQ(seen.back(), "unread 0");
-    EXPECT_EQ(seen[seen.size() - 2], "opened 5");
-    EXPECT_EQ(db.query("SELECT sum(unread) FROM Articles WHERE source_id=1"), "0");
-}
-
-TEST(DatabaseWorker, RefreshesAskedForWhileOneRunsAreMergedIntoOneThatFollows) {
-    FixtureDb db;
-    BrowserLock lock(db.path());   // the first refresh waits on the browser's lock meanwhile
-    Inbox inbox;
-    DatabaseWorker worker(inbox.Post());
-    std::vector<std::string> seen;
-    auto note = [&](const char* who) {
-        return [&, who](const RefreshResult& r) {
-            seen.push_back(std::string(who) + (r.allFeeds ? " all #" : " subscribed #") + std::to_string(r.id));
-        };
-    };
-    worker.Refresh(db.path(), false, note("a"));
-    while (worker.Waiting() > 0) std::this_thread::yield();   // a has started
-    worker.Refresh(db.path(), false, note("b"));
-    worker.Refresh(db.path(), true, note("c"));
-    lock.Release();
-    ASSERT_TRUE(inbox.RunUntil([&] { return seen.size() == 3; }));
-    EXPECT_EQ(seen, (std::vector<std::string>{"a subscribed #1", "b all #2", "c all #2"}));
-}
-
-TEST(DatabaseWorker, AFileThatCannotBeOpenedGivesAResultThatSaysSo) {
+// Each refresh on the file named, the jobs after it on its connection, in the order asked; a file that cannot
+// be opened gives a result that says so, and is neither made nor changed.
+TEST(DatabaseWorker, RunsEachRefreshAndJobInTheOrderAskedOnTheLastRefreshsConnection) {
     FixtureDb db;
     const std::string empty = db.folder() + "/Empty3", missing = db.folder() + "/none/Database3";
     std::ofstream(empty).flush();
     Inbox inbox;
     DatabaseWorker worker(inbox.Post());
+    std::vector<std::string> seen;
     for (const std::string& path : {empty, missing, db.path()}) {
-        SCOPED_TRACE(path);
-        std::optional<RefreshResult> seen;
-        worker.Refresh(path, false, [&](const RefreshResult& r) { seen = r; });
-        ASSERT_TRUE(inbox.RunUntil([&] { return seen.has_value(); }));
-        EXPECT_EQ(seen->opened, path == db.path());
-        EXPECT_EQ(seen->listing.rows.size(), path == db.path() ? 5u : 0u);
-        EXPECT_EQ(seen->error.empty(), path == db.path());
+        worker.Refresh(path, false, [&](const RefreshResult& r) {
+            seen.push_back((r.opened ? "opened " : "failed ") + std::to_string(r.listing.rows.size()) + " " + r.error);
+        });
+        // Each failing one is waited for, so the next does not join it; the last is not, so the job waits behind it.
+        if (path != db.path()) {
+            ASSERT_TRUE(inbox.RunUntil([&] { return seen.size() == (path == empty ? 1u : 2u); }));
+        }
     }
-    EXPECT_FALSE(std::filesystem::exists(missing)) << "never creates the file";
-    EXPECT_EQ(std::filesystem::file_size(empty), 0u);
+    worker.Run<bool>([](SqlConnection& c) { feed f; f.ID = "1"; f.MarkRead(c); return !c.Error(); },
+                     [&](bool ok) { seen.push_back(ok ? "marked" : "failed"); });
+    ASSERT_TRUE(inbox.RunUntil([&] { return seen.size() == 4; }));
+    EXPECT_EQ(seen, (std::vector<std::string>{"failed 0 the file is empty", "failed 0 unable to open database file", "opened 5 ", "marked"}));
+    EXPECT_EQ(db.state(), "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8");
+    EXPECT_TRUE(!std::filesystem::exists(missing) && std::filesystem::file_size(empty) == 0) << "neither made nor changed";
 }
 
-// Quitting while a statement waits for the browser's lock: the wait is cut short and nothing is written,
-// even once the lock goes.
-TEST(DatabaseWorker, StopInterruptsABusyWaitDropsWhatWaitsAndWritesNothing) {
+TEST(DatabaseWorker, MergesTheRefreshesAskedForWhileOneRunsAndStopCutsABusyWaitShortWritingNothing) {
     FixtureDb db;
+    auto browser = Connected(db.path());   // the first refresh waits on the browser's lock meanwhile
+    ASSERT_TRUE(browser->Execute("BEGIN EXCLUSIVE"));
     Inbox inbox;
     DatabaseWorker worker(inbox.Post());
-    bool opened = false;
-    worker.Refresh(db.path(), false, [&](const RefreshResult& r) { opened = r.opened; });
-    ASSERT_TRUE(inbox.RunUntil([&] { return opened; }));
-    const std::string before = db.query("SELECT group_concat(unread) FROM Articles");
-    BrowserLock lock(db.path());
+    std::vector<std::string> seen;
+    const auto note = [&](std::string who) {
+        return [&, who](const RefreshResult& r) { seen.push_back(who + (r.allFeeds ? " all #" : " subscribed #") + std::to_string(r.id)); };
+    };
+    worker.Refresh(db.path(), false, note("a"));
+    while (worker.Waiting() > 0) std::this_thread::yield();   // a has started
+    worker.Refresh(db.path(), false, note("b"));
+    worker.Refresh(db.path(), true, note("c"));
+    browser->Execute("ROLLBACK");
+    ASSERT_TRUE(inbox.RunUntil([&] { return seen.size() == 3; }));
+    EXPECT_EQ(seen, (std::vector<std::string>{"a subscribed #1", "b all #2", "c all #2"}));
+
+    // Quitting while a statement waits for the browser's lock: the wait is cut short, what waits is dropped and
+    // nothing is written, even once the lock goes.
+    ASSERT_TRUE(browser->Execute("BEGIN EXCLUSIVE"));
     BusyTimeout longWait(60s);   // without the interrupt, Stop would wait a minute
-    bool ran = false;
-    worker.Run<bool>([](SqlConnection& c) { feed f; f.MarkAllRead(c); return !c.Error(); }, [&](bool) { ran = true; });
+    worker.Run<bool>([](SqlConnection& c) { feed f; f.MarkAllRead(c); return !c.Error(); }, [&](bool) { seen.push_back("ran"); });
     worker.Run<bool>([](SqlConnection& c) { feed f; f.ID = "7"; f.MarkRead(c); return true; }, {});
     while (worker.Waiting() > 1) std::this_thread::yield();   // the first has started, and waits
-    worker.Stop();
-    lock.Release();
-    EXPECT_EQ(db.query("SELECT group_concat(unread) FROM Articles"), before);
-    EXPECT_FALSE(inbox.RunUntil([&] { return ran; }, 100ms)) << "no result after the stop";
+    auto stopped = std::async(std::launch::async, [&] { worker.Stop(); });
+    EXPECT_EQ(stopped.wait_for(10s), std::future_status::ready) << "Stop waited for the browser's lock";
+    browser->Execute("ROLLBACK");
+    EXPECT_EQ(db.state(), FixtureDb::kState);
+    EXPECT_FALSE(inbox.RunUntil([&] { return seen.size() > 3; }, 100ms)) << "no result after the stop";
     worker.Refresh(db.path(), false, [](const RefreshResult&) { ADD_FAILURE() << "ran after the stop"; });
 }
 

@@ -7,47 +7,38 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
 
-std::string MakeTemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "brindlex-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder from " + pattern);
-    return pattern;
-}
-
-int KeepFirstValue(void* first, int, char** values, char**) {
-    auto& value = *static_cast<std::optional<std::string>*>(first);
-    if (!value)
-        value = values[0] ? values[0] : "";
-    return 0;
-}
-
 // Runs the SQL through a connection of its own, with create allowed (only the fixture makes databases)
-// and no busy wait, so a lock a test holds shows at once.
-bool Run(const std::string& path, const std::string& sql, std::optional<std::string>* first) {
+// and no busy wait, so a lock a test holds shows at once. Gives whether it ran, and the first value it gave.
+std::pair<bool, std::string> Run(const std::string& path, const std::string& sql) {
+    const auto keepFirst = [](void* first, int, char** values, char**) {
+        auto& value = *static_cast<std::optional<std::string>*>(first);
+        if (!value) value = values[0] ? values[0] : "";
+        return 0;
+    };
+    std::optional<std::string> first;
     sqlite3* db = nullptr;
     char* error = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, sql.c_str(), first ? KeepFirstValue : nullptr, first, &error);
-    if (rc != SQLITE_OK)
-        ADD_FAILURE() << "SQL failed: " << (error ? error : sqlite3_errstr(rc)) << "\n  in: " << sql;
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), keepFirst, &first, &error);
+    if (rc != SQLITE_OK) ADD_FAILURE() << "SQL failed: " << (error ? error : sqlite3_errstr(rc)) << "\n  in: " << sql;
     sqlite3_free(error);
     sqlite3_close(db);
-    return rc == SQLITE_OK;
+    return {rc == SQLITE_OK, first.value_or("")};
 }
 
 }  // namespace
 
-FixtureDb::FixtureDb(bool loadFixture) : folder_(MakeTemporaryFolder()), path_(folder_ + "/Database3") {
+FixtureDb::FixtureDb(bool loadFixture) : folder_((std::filesystem::temp_directory_path() / "brindlex-XXXXXX").string()) {
+    if (!mkdtemp(folder_.data())) throw std::runtime_error("cannot create a temporary folder from " + folder_);
+    path_ = folder_ + "/Database3";
     std::ifstream in(BRINDLEX_FIXTURE_SQL, std::ios::binary);
-    std::ostringstream script;
-    script << in.rdbuf();
-    if (!in || !Run(path_, loadFixture ? script.str() : "", nullptr)) {
+    const std::string script(std::istreambuf_iterator<char>(in), {});
+    if (!in || !Run(path_, loadFixture ? script : "").first) {
         std::filesystem::remove_all(folder_);
         throw std::runtime_error("cannot build the fixture from " BRINDLEX_FIXTURE_SQL);
     }
@@ -58,12 +49,11 @@ FixtureDb::~FixtureDb() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-bool FixtureDb::exec(const std::string& sql) {
-    return Run(path_, sql, nullptr);
-}
+bool FixtureDb::exec(const std::string& sql) { return Run(path_, sql).first; }
 
-std::string FixtureDb::query(const std::string& sql) {
-    std::optional<std::string> first;
-    Run(path_, sql, &first);
-    return first.value_or("");
+std::string FixtureDb::query(const std::string& sql) { return Run(path_, sql).second; }
+
+std::string FixtureDb::state() {
+    return query("SELECT group_concat(id||':'||unread, ' ') FROM (SELECT id, unread FROM Articles ORDER BY id)") + " / " +
+           query("SELECT group_concat(id, ' ') FROM (SELECT id FROM Sources ORDER BY id)");
 }

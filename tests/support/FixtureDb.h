@@ -20,6 +20,11 @@ public:
     /// The first column of the first row as text; empty for NULL, no row or an error (which also fails the test).
     std::string query(const std::string& sql);
 
+    /// What the feed operations may change: the article id:unread pairs, then the Sources keys. kState is the
+    /// fixture's own.
+    std::string state();
+    static constexpr const char* kState = "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8";
+
 private:
     std::string folder_;
     std::string path_;

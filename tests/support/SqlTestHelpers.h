@@ -6,7 +6,6 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/SqlConnection.h"
 
@@ -19,11 +18,9 @@ struct BusyTimeout {
     const std::chrono::milliseconds saved = SqlConnection::BusyTimeout();
 };
 
-/// A connection to the file, expected to open; with seen, every statement text the engine runs lands there.
-inline std::unique_ptr<SqlConnection> Connected(const std::string& path, std::vector<std::string>* seen = nullptr) {
+/// A connection to the file, expected to open.
+inline std::unique_ptr<SqlConnection> Connected(const std::string& path) {
     auto db = std::make_unique<SqlConnection>(path);
-    if (seen)   // set before connecting, as a caller may
-        db->SetTrace([seen](const std::string& sql) { seen->push_back(sql); });
     EXPECT_TRUE(db->Connect()) << db->ErrorMessage();
     return db;
 }
