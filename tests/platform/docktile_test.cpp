@@ -23,14 +23,13 @@ QImage Badge(int unread, qreal ratio = 1.0) {
 
 }  // namespace
 
+// Our own drawing, compiled in: an opaque tile in the middle, transparent rounded-off corners, at every size.
 TEST(DockTile, ApplicationIconIsCompiledInAtEverySize) {
     const QIcon icon = DockTile::ApplicationIcon();
     for (int size : {16, 32, 48, 64, 128, 256, 512}) {
-        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
         const QImage img = IconImage(icon, size);
-        // Our own drawing: an opaque tile in the middle, transparent rounded-off corners.
-        EXPECT_EQ(qAlpha(img.pixel(size / 2, size / 2)), 255) << size;
-        EXPECT_LT(qAlpha(img.pixel(0, 0)), 64) << size;
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size)) && qAlpha(img.pixel(size / 2, size / 2)) == 255 &&
+                    qAlpha(img.pixel(0, 0)) < 64) << size;
     }
 }
 
