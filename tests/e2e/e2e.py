@@ -6,8 +6,8 @@ database, the preferences file, the script's log, the window icon, the screen an
 Screenshots go to BUILD_DIR/e2e-artifacts, on a failure with the program's output and the script's log.
 E2E_KEEP=1 keeps the temporary home folder."""
 
-import collections, http.server, itertools, os, plistlib, re, select, shutil, signal, sqlite3, struct
-import subprocess, sys, tempfile, threading, time, zlib
+import http.server, os, plistlib, re, select, shutil, signal, sqlite3, struct, subprocess, sys, tempfile, threading
+import time, zlib
 from contextlib import closing
 from pathlib import Path
 
@@ -20,13 +20,14 @@ TOP_ROW = ("Mark Read", "Mark Unread", "Mark All Read", "Reset", "Reset All")
 BOTTOM_ROW = ("browser button", "Update Now", "Show All", "Preferences", "Quit")
 MAIN = {name: (14 + 105 * i, top, 100, 22) for top, row in ((14, TOP_ROW), (438, BOTTOM_ROW))
         for i, name in enumerate(row)}
-MAIN.update({"list": (14, 48, 521, 206), "icon": (397, 296, 122, 120),
+# "rows" is the list below its header; "list" is a spot in it below the last of at most six rows.
+MAIN.update({"rows": (16, 66, 498, 186), "list": (100, 228, 150, 16), "icon": (397, 296, 122, 120),
              # A link is only as wide as its text: these cover its first characters.
              "URL": (20, 318, 24, 16), "home page": (20, 362, 24, 16), "blank": (240, 464, 20, 18)})
 PREFS = {"Up": (233, 94, 9, 10), "Down": (233, 104, 9, 10), "Auto-Update": (20, 94, 18, 20),
          "Save": (324, 143, 80, 20), "blank": (90, 143, 20, 20)}
-LIST_TEXT_X, LIST_BOTTOM = (2, 500), 204    # in the list: its visible columns (300 + 100 + 100), its last line
 ICON_BLUE, ICON_YELLOW = (40, 110, 200), (250, 210, 40)
+URL, HOME_PAGE = "http://www.apple.com/main/rss/hotnews/hotnews.rss", "http://www.apple.com/hotnews/"
 
 
 class Failure(Exception):
@@ -37,44 +38,15 @@ def lines(path):
     return Path(path).read_text().splitlines() if os.path.exists(path) else []
 
 
-def pixel(raw, x, y):
-    i = (y * SCREEN_W + x) * 3
-    return raw[i], raw[i + 1], raw[i + 2]
-
-
-def argb(p):
-    return p >> 24 & 255, p >> 16 & 255, p >> 8 & 255, p & 255
-
-
-def saturated(c):
-    return max(c) - min(c) >= 40
-
-
-def classify_band(pixels):
-    """What one row of the list shows: 'selected', 'red', 'grey', 'black' text, 'faint' or 'empty'."""
-    counts = collections.Counter(pixels)
-    # The selection's background (a gradient while the list has the focus) fills most of the row.
-    if sum(k for c, k in counts.items() if saturated(c)) > len(pixels) // 2:
-        return "selected"
-    if sum(k for (r, g, b), k in counts.items() if r >= 180 and g <= 110 and b <= 110 and r - g >= 100) >= 4:
-        return "red"
-    neutral = [max(c) for c in counts if c != (255, 255, 255) and max(c) - min(c) <= 6]
-    if not neutral:
-        return "empty"
-    return "black" if min(neutral) < 70 else "grey" if min(neutral) <= 125 else "faint"
-
-
 def png_bytes(width, height, rgba_rows):
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-    raw = b"".join(b"\x00" + row for row in rgba_rows)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+            + chunk(b"IDAT", zlib.compress(b"".join(b"\x00" + row for row in rgba_rows))) + chunk(b"IEND", b""))
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+    log_message = lambda *args: None
 
 
 class E2E:
@@ -106,22 +78,20 @@ class E2E:
             os.makedirs(folder)
         os.makedirs(os.path.join(self.work, "runtime"), mode=0o700)
         fixture = Path(__file__).resolve().parent.parent.joinpath("fixtures", "syndication.sql").read_text()
-        self.sql_write(fixture)
         # What a freshly started browser makes when it finds no database: the same tables, empty.
         self.sql_write(fixture + "DELETE FROM Articles; DELETE FROM Sources;", blank)
-        # An unsubscribed feed with an unread article, to be drawn grey and then reset.
-        self.sql_write("INSERT INTO Articles (id, source_id, title, unread, flagged, collapsed, noComments) "
-                       "VALUES (100, 6, 'A photo', 1, 0, 0, 0)")
         # Apple Hot News has no icon of its own: it gets one, blue with a yellow band, from a server on this machine.
         with open(os.path.join(self.tools, "feed-icon.png"), "wb") as f:
             f.write(png_bytes(200, 100, [bytes((ICON_YELLOW if 40 <= y < 60 else ICON_BLUE) + (255,)) * 200
                                          for y in range(100)]))
         httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: QuietHandler(*a, directory=self.tools))
         threading.Thread(target=httpd.serve_forever, daemon=True).start()
-        self.sql_write("UPDATE Sources SET iconURL='http://127.0.0.1:%d/feed-icon.png' WHERE id=1"
-                       % httpd.server_address[1])
+        # An unsubscribed feed (6) gets an unread article, so that Reset is seen to delete both.
+        self.sql_write(fixture + "INSERT INTO Articles (id, source_id, title, unread, flagged, collapsed, noComments)"
+                       " VALUES (100, 6, 'A photo', 1, 0, 0, 0); UPDATE Sources SET iconURL="
+                       "'http://127.0.0.1:%d/feed-icon.png' WHERE id=1;" % httpd.server_address[1])
         shutil.copy2(self.program, self.bin)
-        self.write_script(os.path.join(self.bin, "browser-control"), """#!/bin/sh
+        browser = """#!/bin/sh
 # Stands in for the browser: answers Check from a state file, and logs each command once it is done. A Start that
 # finds no database makes an empty one, as the browser does.
 case $1 in
@@ -132,16 +102,13 @@ case $1 in
 esac
 printf '%%s\\n' "$1" >> '%(log)s'
 """ % {"log": self.browser_log, "running": os.path.join(self.work, "browser.running"), "db": self.db,
-       "blank": blank})
+       "blank": blank}
         # Links open through xdg-open, which Qt looks up first on the PATH: this one records what it was given.
-        self.write_script(os.path.join(self.tools, "xdg-open"), "#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n"
-                          % self.opened_log)
-
-    @staticmethod
-    def write_script(path, text):
-        with open(path, "w") as f:
-            f.write(text)
-        os.chmod(path, 0o755)
+        opener = "#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % self.opened_log
+        for path, text in ((os.path.join(self.bin, "browser-control"), browser),
+                           (os.path.join(self.tools, "xdg-open"), opener)):
+            Path(path).write_text(text)
+            os.chmod(path, 0o755)
 
     def start_xvfb(self):
         # -displayfd 1: the server takes the first free display number and writes it on its standard output.
@@ -211,11 +178,12 @@ printf '%%s\\n' "$1" >> '%(log)s'
             (w for w in self.windows("BrindleX") if w["w"] == MAIN_W and MAIN_H <= w["h"] <= MAIN_H + 60), None),
             timeout=timeout)
 
-    def size_hints(self, win):
-        """The window's minimum size when it equals its maximum (a window that cannot be resized), else None."""
+    def expect_fixed_size(self, win):
+        """The window cannot be resized: its minimum size is its maximum size, and that is its size."""
         sizes = dict((kind, (int(w), int(h))) for kind, w, h in re.findall(
             r"(minimum|maximum) size: (\d+) by (\d+)", self.x("xprop", "-id", win["id"], "WM_NORMAL_HINTS").stdout))
-        return sizes.get("minimum") if sizes.get("minimum") == sizes.get("maximum") else None
+        if (sizes.get("minimum"), sizes.get("maximum")) != ((win["w"], win["h"]),) * 2:
+            raise Failure("resizable window: %r, size hints %r" % (win, sizes))
 
     def place(self, what, win=None):
         """A control's rectangle on the screen, in the main window or the preferences window `win`."""
@@ -224,93 +192,60 @@ printf '%%s\\n' "$1" >> '%(log)s'
         # Whatever stands above the content (the menu bar) is the difference in height.
         return win["x"] + left, win["y"] + win["h"] - content_h + top, w, h
 
-    def click(self, what, win=None, park=False):
-        x, y, w, h = self.place(what, win)
-        self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "sleep", "0.05", "click", "1")
-        if park:
-            self.park(win)
+    def click(self, what, win=None, *keys):
+        """Clicks the middle of a control, types `keys`, then moves the pointer off the controls so none is hovered."""
+        (x, y, w, h), (bx, by, bw, bh) = self.place(what, win), self.place("blank", win)
+        self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "sleep", "0.05", "click", "1",
+               *(["key", "--delay", "40", *keys] if keys else []), "mousemove", str(bx + bw // 2), str(by + bh // 2))
 
-    def park(self, win=None):
-        """Moves the pointer off the controls, so that none is drawn hovered."""
-        x, y, w, h = self.place("blank", win)
-        self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
-
-    def select_row(self, row):
-        """As a user would: click into the list below its rows, Home, then Down to the row."""
-        x, y, w, h = self.place("list")
-        self.x("xdotool", "mousemove", str(x + 150), str(y + h - 12), "sleep", "0.05", "click", "1")
-        self.x("xdotool", "key", "--delay", "40", "Home", *(["Down"] * row))
-        self.wait("row %d selected" % row, self.selected_row, row)
+    def act(self, control, what, observe, want, timeout=3.0, win=None):
+        """One user step: a click, then the condition it must bring about."""
+        self.click(control, win)
+        return self.wait("%s after %s" % (what, control), observe, want, timeout)
 
     # --- what the screen shows -------------------------------------------------------------------------------
 
-    def grab(self):
-        r = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env(), capture_output=True)
+    def pixels(self, what, win=None):
+        """A control's pixels as lines of (r, g, b)."""
+        (x, y, w, h), r = self.place(what, win), subprocess.run(
+            ["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env(), capture_output=True)
         if r.returncode != 0 or len(r.stdout) != SCREEN_W * SCREEN_H * 3:
             raise Failure("import gave no screenshot: %s" % r.stderr.decode(errors="replace"))
-        return r.stdout
+        starts = (((y + j) * SCREEN_W + x) * 3 for j in range(h))
+        return [[tuple(r.stdout[i:i + 3]) for i in range(start, start + w * 3, 3)] for start in starts]
 
-    def pixels(self, what, win=None):
-        x, y, w, h = self.place(what, win)
-        raw = self.grab()
-        return [pixel(raw, x + i, y + j) for j in range(h) for i in range(w)]
-
-    def shot(self, name, icon=None):
-        """A screenshot with no control hovered, or the window icon `icon`, as a numbered PNG among the artifacts."""
+    def shot(self, name):
         self.shots += 1
-        path = os.path.join(self.artifacts, "%02d-%s.png" % (self.shots, name))
-        if icon is None:
-            self.park()
-            return self.x("import", "-window", "root", path, check=False)
-        with open(path, "wb") as f:
-            f.write(png_bytes(128, 128, [b"".join(bytes((r, g, b, a)) for a, r, g, b in map(argb, icon[y:y + 128]))
-                                         for y in range(0, 128 * 128, 128)]))
+        self.x("import", "-window", "root", os.path.join(self.artifacts, "%02d-%s.png" % (self.shots, name)))
 
-    def calibrate_rows(self):
-        """Finds the selected first row at the first start: its top is where rows begin, its height their pitch."""
-        def measure():
-            raw, (lx, ly, _, _) = self.grab(), self.place("list")
-            xs = range(lx + LIST_TEXT_X[0], lx + LIST_TEXT_X[1], 4)
-            marked = [y for y in range(ly + 2, ly + LIST_BOTTOM)
-                      if sum(saturated(pixel(raw, x, y)) for x in xs) > len(xs) * 0.6]
-            band = [y for i, y in enumerate(marked) if y - i == marked[0]]   # the first unbroken run
-            return (band[0] - ly, len(band)) if 8 <= len(band) <= 40 else None
-        self.row_top, self.row_h = self.wait("the first row selected at start-up", measure, timeout=5)
-
-    def list_rows(self):
-        """The kind of each row the list shows, from the top."""
-        raw, (lx, ly, _, _) = self.grab(), self.place("list")
-        bands = (classify_band([pixel(raw, x, y) for y in range(top + 1, top + self.row_h - 1)
-                                for x in range(lx + LIST_TEXT_X[0], lx + LIST_TEXT_X[1])])
-                 for top in range(ly + self.row_top, ly + LIST_BOTTOM - self.row_h + 1, self.row_h))
-        return list(itertools.takewhile(lambda kind: kind != "empty", bands))
-
-    def selected_row(self):
-        return next((i for i, kind in enumerate(self.list_rows()) if kind == "selected"), None)
+    def list_ink(self):
+        """Coarsely, what the list's rows show: how many pixels are red (unread feeds' text), and how far down
+        anything is drawn (a row's height more for each row; 0 when the list is empty)."""
+        rows = self.pixels("rows")
+        red = sum(r >= 180 and g <= 110 and b <= 110 for line in rows for r, g, b in line)
+        return red, max((j + 1 for j, line in enumerate(rows) if any(p != (255, 255, 255) for p in line)), default=0)
 
     def icon_drawn(self):
         """Both of the feed icon's colours are in the icon box (its exact place is the widget tests' to check)."""
-        found = set(self.pixels("icon"))
+        found = {p for line in self.pixels("icon") for p in line}
         return all(any(all(abs(a - b) < 8 for a, b in zip(p, c)) for p in found) for c in (ICON_BLUE, ICON_YELLOW))
 
     def window_icon(self):
         """The 128 x 128 image of the main window's icon as ARGB values, or None."""
         text = self.x("xprop", "-id", self.main_window()["id"], "-notype", "-f", "_NET_WM_ICON", "32c", "=$0+\n",
                       "_NET_WM_ICON", check=False).stdout.partition("=")[2]
-        values = [int(v) for v in re.findall(r"-?\d+", text)]
-        i = 0
-        while i + 2 <= len(values) and values[i] > 0 and values[i + 1] > 0:
-            if values[i:i + 2] == [128, 128]:
-                return tuple(values[i + 2:i + 2 + 128 * 128])
+        # One image after another, each as its width, its height and its pixels.
+        values, i = [int(v) for v in re.findall(r"-?\d+", text)], 0
+        while values[i:i + 2] != [128, 128] and i + 2 <= len(values) and values[i] > 0 and values[i + 1] > 0:
             i += 2 + values[i] * values[i + 1]
-        return None
+        return tuple(values[i + 2:i + 2 + 128 * 128]) if values[i:i + 2] == [128, 128] else None
 
     def badge(self):
         """The unread badge is a red disc at 20, 40, 60 x 60 with the number from x = 30; these points are in the
         disc but off the number."""
         icon = self.window_icon()
-        spots = (icon[y * 128 + x] for x, y in ((50, 45), (50, 95), (24, 70))) if icon else ()
-        return bool(icon) and all(a > 200 and r > 200 and g < 60 and b < 60 for a, r, g, b in map(argb, spots))
+        spots = ((icon[y * 128 + x] & 0xFFFFFFFF).to_bytes(4, "big") for x, y in ((50, 45), (50, 95), (24, 70)))
+        return bool(icon) and all(a > 200 and r > 200 and g < 60 and b < 60 for a, r, g, b in spots)
 
     # --- the user's data ------------------------------------------------------------------------------------
 
@@ -336,10 +271,6 @@ printf '%%s\\n' "$1" >> '%(log)s'
         """The fake script's commands after the first `since` lines, Checks left out."""
         return [c for c in lines(self.browser_log)[since:] if c != "Check"]
 
-    def expect(self, what, actual, expected):
-        if actual != expected:
-            raise Failure("%s: expected %r, got %r" % (what, expected, actual))
-
     # --- the scenario ------------------------------------------------------------------------------------------
 
     def begin(self, step):
@@ -350,141 +281,100 @@ printf '%%s\\n' "$1" >> '%(log)s'
         saved_prefs = lambda interval, auto: {"DatabaseFileName": self.db, "UpdateInterval": interval,
                                               "AutoRefresh": auto}
         self.begin("first start writes the preferences file")
-        win = self.start_app()
+        self.expect_fixed_size(self.start_app())
         self.wait("the preferences written at the first start", self.prefs, saved_prefs(0, False), 5)
-        self.expect("main window's size hints (not resizable)", self.size_hints(win), (win["w"], win["h"]))
-        self.calibrate_rows()
         initial = self.unread_by_feed()
-        # Subscribed feeds only, by title: "" (8, no articles), Apple Hot News (1), Slashdot (3), TUAW (7), iTunes (2).
-        self.wait("the subscribed feeds, unread ones red, first selected", self.list_rows,
-                  ["selected", "red", "black", "red", "red"])
-        self.park()
+        # Subscribed feeds only: five rows, the three with unread articles in red; `five` is how far down they reach.
+        five = self.wait("the list drawn, unread feeds red", self.list_ink, lambda ink: ink[0] > 0 and ink[1] > 0)[1]
         start_caption = self.pixels("browser button")
-        self.expect("window icon badge in manual mode before Update Now", self.badge(), False)
+        self.wait("no window icon badge in manual mode before Update Now", self.badge, False)
         self.shot("first-start")
 
-        self.begin("a selected row: its icon and links")
-        self.select_row(1)   # Apple Hot News: 2 articles, 1 unread
+        self.begin("a selected row: its icon, links and marks")
+        self.click("list", None, "Home", "Down")   # Apple Hot News: 2 articles, 1 unread
         # Its colours come from the local server's icon only.
         self.wait("its icon from the local server drawn in the icon box", self.icon_drawn)
         self.shot("apple-selected")
-        for link, url in (("URL", "http://www.apple.com/main/rss/hotnews/hotnews.rss"),
-                          ("home page", "http://www.apple.com/hotnews/")):
-            self.click(link)
-            self.wait("the %s opened through xdg-open" % link, lambda: lines(self.opened_log)[-1:], [url])
+        opened = lambda: lines(self.opened_log)[-1:]
+        for step in (("URL", "the link opened through xdg-open", opened, [URL]),
+                     ("home page", "the link opened through xdg-open", opened, [HOME_PAGE]),
+                     ("Mark Read", "feed 1 read, no other", self.unread_by_feed, {**initial, 1: (2, 0)}),
+                     ("Mark Unread", "feed 1 unread, no other", self.unread_by_feed, {**initial, 1: (2, 2)}),
+                     # Show All adds a row for the unsubscribed feed 6.
+                     ("Show All", "all six feeds", lambda: self.list_ink()[1], lambda depth: depth > five)):
+            six = self.act(*step)
 
-        self.begin("Mark Read and Mark Unread on the selected row")
-        for button, unread in (("Mark Read", 0), ("Mark Unread", 2)):
-            self.click(button)
-            self.wait("feed 1 changed by %s, no other" % button, self.unread_by_feed, {**initial, 1: (2, unread)})
-            self.wait("row 1 selected again after " + button, self.selected_row, 1)
-
-        self.begin("Show All, then Reset on a row only it shows")
-        self.click("Show All")
-        # All feeds: "", Apple Hot News, Slashdot (3 and 4: its row, left out, takes the subscribed flag of either),
-        # TUAW, Uploads from jdoe (6, unsubscribed: grey goes before red though it has an unread article), iTunes.
-        self.wait("all six feeds, the unsubscribed one grey", self.list_rows,
-                  lambda rows: rows[:2] + rows[3:] == ["selected", "red", "red", "grey", "red"] and len(rows) == 6)
-        self.shot("show-all")
-        self.select_row(4)
+        self.begin("Reset a row only Show All shows; Mark All Read")
+        self.click("list", None, "Home", *["Down"] * 4)   # Uploads from jdoe (6)
         feeds, articles, mark = self.feed_ids(), self.unread_by_feed(), len(lines(self.browser_log))
-        self.click("Reset")
-        self.wait("feed 6 and its article deleted, nothing else", lambda: (self.feed_ids(), self.unread_by_feed()),
-                  ([f for f in feeds if f != 6], {k: v for k, v in articles.items() if k != 6}))
-        self.wait("the browser quit and started again", lambda: self.commands(mark), ["Quit", "Start"], 8)
-        self.wait("the list re-read without feed 6", self.list_rows,
-                  lambda rows: rows[:2] + rows[3:] == ["selected", "red", "red", "red"] and len(rows) == 5, 5)
-
-        self.begin("Mark All Read")
-        self.click("Mark All Read")
-        self.wait("every article read, none deleted", self.unread_by_feed,
-                  {k: (n, 0) for k, (n, _) in initial.items() if k != 6})
-        self.wait("no red rows", self.list_rows, lambda rows: rows and "red" not in rows)
-        self.shot("all-read")
+        self.act("Reset", "feed 6 and its article deleted, the browser quit and started, the list re-read",
+                 lambda: (self.feed_ids(), self.unread_by_feed(), self.commands(mark), self.list_ink()[1] < six),
+                 ([f for f in feeds if f != 6], {k: v for k, v in articles.items() if k != 6}, ["Quit", "Start"], True),
+                 10)
+        self.act("Mark All Read", "every article read, none deleted, no red rows",
+                 lambda: (self.unread_by_feed(), self.list_ink()[0]),
+                 ({k: (n, 0) for k, (n, _) in initial.items() if k != 6}, 0))
 
         self.begin("browser button quits, then starts the browser")
         # Reset left the browser running: the watcher's check puts "Stop Safari" on the button.
         stop_caption = self.wait('"Stop Safari"', lambda: self.pixels("browser button"), lambda p: p != start_caption)
         mark = len(lines(self.browser_log))
+        # Disabled while it waits for its own check: enabled with the new caption once it is done.
         for sent, caption in ((["Quit"], start_caption), (["Quit", "Start"], stop_caption)):
-            self.click("browser button", park=True)
-            self.wait("the script's commands", lambda: self.commands(mark), sent)
-            # Disabled while it waits for its own check: enabled with the new caption once it is done.
-            self.wait("the button enabled again after " + sent[-1], lambda: self.pixels("browser button"), caption, 4)
-        self.shot("browser-started")
+            self.act("browser button", "the script's commands and the button enabled again",
+                     lambda: (self.commands(mark), self.pixels("browser button")), (sent, caption), 4)
 
         self.begin("preferences window: arrows, check box, Save")
-        self.click("Preferences")
         win = self.preferences_window()
-        self.shot("preferences-first")
-        unchecked = self.pixels("Auto-Update", win)
-        for control in ("Up",) * 4 + ("Down",):
+        for control in ("Up",) * 4 + ("Down", "Auto-Update"):
             self.click(control, win)
-        self.click("Auto-Update", win, park=True)
-        self.wait("the check box drawn checked", lambda: self.pixels("Auto-Update", win), lambda p: p != unchecked)
         self.shot("preferences-edited")
         self.save_prefs(win, saved_prefs(3, True))
         self.wait("the unread badge at once in automatic mode", self.badge)
-        self.shot("automatic-mode")
 
         self.begin("Quit, then a restart reads the saved preferences")
-        self.quit_and_expect_zero()
+        self.act("Quit", "BrindleX ended with status 0", lambda: self.app.poll(), 0, 5)
         self.start_app()
         # Automatic mode from the file: the first countdown tick paints the badge without "Update Now".
         self.wait("the unread badge after the restart", self.badge, True, 4)
-        self.expect("preferences after the restart", self.prefs(), saved_prefs(3, True))
         # The interval from the file: two changes made outside reach the window icon one countdown (3 s) apart.
         seen = []
         for feed in (1, 2):
             icon = self.window_icon()
             self.sql_write("UPDATE Articles SET unread=1 WHERE source_id=%d" % feed)
-            self.wait("a refresh to show feed %d unread" % feed, self.window_icon, lambda now: now != icon, 6)
-            seen.append(time.monotonic())
+            seen.append(self.wait("a refresh to show feed %d unread" % feed, self.window_icon, lambda i: i != icon, 6)
+                        and time.monotonic())
         if not 2.2 <= seen[1] - seen[0] <= 4.2:
             raise Failure("automatic refreshes %.1f s apart; the saved interval is 3 s" % (seen[1] - seen[0]))
-        self.wait("Apple Hot News and iTunes red", self.list_rows, ["selected", "red", "black", "black", "red"])
-        self.shot("restarted-automatic")
-        self.shot("window-icon-badge", self.window_icon())
 
         self.begin("manual mode: clear Auto-Update, then Update Now")
-        self.click("Preferences")
         win = self.preferences_window()
-        self.shot("preferences-after-restart")
         self.click("Auto-Update", win)
         self.save_prefs(win, saved_prefs(3, False))
         self.wait("no badge in manual mode", self.badge, False)
-        self.shot("window-icon-plain", self.window_icon())
-
+        red = self.list_ink()[0]
         self.sql_write("UPDATE Articles SET unread=1 WHERE source_id=3")
-        self.click("Update Now")
-        self.wait("Slashdot red after Update Now", self.list_rows, ["selected", "red", "red", "black", "red"])
+        self.act("Update Now", "Slashdot red too", lambda: self.list_ink()[0], lambda n: n > red)
 
         self.begin("Reset All, then Quit")
         mark = len(lines(self.browser_log))
-        self.click("Reset All")
-        self.wait("the browser quit, then started without a database",
-                  lambda: self.commands(mark), ["Quit", "Start with no database"], 8)
-        self.expect("feeds in the browser's new database", self.feed_ids(), [])
-        self.wait("the list re-read from the new, empty database", self.list_rows, [], 6)
+        self.act("Reset All", "the browser quit, then started without a database",
+                 lambda: self.commands(mark), ["Quit", "Start with no database"], 8)
+        self.wait("the list re-read from the new database, empty", lambda: (self.feed_ids(), self.list_ink()),
+                  ([], (0, 0)), 6)
         self.shot("after-reset-all")
-        self.quit_and_expect_zero()
+        self.act("Quit", "BrindleX ended with status 0", lambda: self.app.poll(), 0, 5)
 
     def preferences_window(self):
-        win = self.wait("the preferences window", lambda: next(iter(self.windows("Preferences")), None), timeout=5)
-        self.expect("preferences window's size hints (not resizable)", self.size_hints(win), (PREFS_W, PREFS_H))
-        # Without a window manager it opens over the main window: move it beside it.
-        self.x("xdotool", "windowmove", win["id"], "570", "40", check=False)
-        return self.wait("the preferences window beside the main window",
-                         lambda: next((w for w in self.windows("Preferences") if w["x"] == 570), None))
+        self.click("Preferences")
+        win = self.wait("the preferences window, content %d x %d" % (PREFS_W, PREFS_H), lambda: next(
+            (w for w in self.windows("Preferences") if (w["w"], w["h"]) == (PREFS_W, PREFS_H)), None), timeout=5)
+        self.expect_fixed_size(win)
+        return win
 
     def save_prefs(self, win, expected):
-        self.click("Save", win)
-        self.wait("the preferences window closed, the preferences saved",
-                  lambda: (self.windows("Preferences"), self.prefs()), ([], expected))
-
-    def quit_and_expect_zero(self):
-        self.click("Quit")
-        self.wait("BrindleX to end with status 0 after Quit", self.app.poll, 0, 5)
+        self.act("Save", "the preferences window closed, the preferences saved",
+                 lambda: (self.windows("Preferences"), self.prefs()), ([], expected), win=win)
 
     # --- running -------------------------------------------------------------------------------------------------
 
@@ -500,9 +390,8 @@ printf '%%s\\n' "$1" >> '%(log)s'
             if self.display:
                 self.x("import", "-window", "root", os.path.join(self.artifacts, "FAILED-%s.png" % "".join(
                     c if c.isalnum() else "-" for c in self.step)), check=False)
-            for log in (self.app_log, self.browser_log):
-                if os.path.exists(log):
-                    shutil.copy(log, self.artifacts)
+            for log in filter(os.path.exists, (self.app_log, self.browser_log)):
+                shutil.copy(log, self.artifacts)
             print("e2e: FAILED in step \"%s\": %s" % (self.step, e if isinstance(e, Failure) else repr(e)),
                   "\ne2e: screenshot, program output and the fake browser's log in " + self.artifacts,
                   "\ne2e: the program's last lines:\n  " + "\n  ".join(lines(self.app_log)[-15:]), file=sys.stderr)
