@@ -59,17 +59,5 @@ TEST_F(IconDownloaderTest, RedirectLoopOversizedBodyTimeOutAndRefusedConnectionG
     EXPECT_FALSE(QFile::exists(file));
 }
 
-TEST_F(IconDownloaderTest, ANewGetOrCancelDropsTheRunningFetchWithoutASignal) {
-    http.Serve("/slow.png", {200, "image/png", "slow", 300});
-    http.Serve("/fast.png", {200, "image/png", "fast"});
-    downloader.Get(http.Url("/slow.png"), file);
-    EXPECT_EQ(Fetch(http.Url("/fast.png")).left(4), "200 ");
-    downloader.Get(http.Url("/slow.png"), file);
-    downloader.Cancel();
-    EXPECT_FALSE(downloader.IsBusy());
-    WaitUntil([] { return false; }, 800);   // long enough for both slow answers to have come
-    EXPECT_EQ(done.size(), 1);
-    EXPECT_EQ(ReadFile(file), "fast");
-}
 
 }  // namespace

@@ -146,18 +146,3 @@ TEST_F(UpdateCycleTest, TheWindowAnswersWhileTheBrowserScriptHangs) {
     EXPECT_EQ(w->bbSafari->text(), "Start Safari");
     EXPECT_EQ(w->bbSafari->toolTip(), "Sart or stop Safari") << "a tick changes the caption only";
 }
-
-// Quit ends the event loop with 0 at once, even with a statement waiting for the browser's lock.
-TEST_F(UpdateCycleTest, QuitInterruptsWaitingWorkAndEndsTheEventLoopWithCode0) {
-    Window1* w = OpenMainWindow(db);
-    BusyTimeout longWait(std::chrono::seconds(60));
-    BrowserLock lock(db);
-    w->bbUpdate->click();
-    QTimer::singleShot(50, w->BevelButton1, &QPushButton::click);
-    QTimer safetyNet;   // never reached; it goes with the test, so no later test meets it
-    safetyNet.callOnTimeout([] { QCoreApplication::exit(7); });
-    safetyNet.start(5000);
-    EXPECT_EQ(QCoreApplication::exec(), 0);
-    lock.Release();
-    app().db = std::make_unique<FeedDatabase>();   // the stopped worker takes no more jobs
-}
