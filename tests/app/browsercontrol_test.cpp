@@ -45,17 +45,18 @@ TEST(BrowserControl, OnlyTrueReadsAsRunning) {
 // Start, the process list for Check, and the AppleScript, with a minute for the user's answer, for Quit.
 TEST(BrowserControl, PlansEachCommandForItsSystem) {
     using Plan = BrowserControl::Plan;
-    auto describe = [](const Plan& p) {
-        return QStringLiteral("%1 %2 %3 %4").arg(p.kind).arg(p.program, p.arguments.join(' ')).arg(p.timeoutMs);
-    };
-    for (const char* command : {"Start", "Check", "Quit"})
-        EXPECT_EQ(describe(BrowserControl::PlanFor(command, BrowserControl::System::Linux)), "0   3000") << command;
-    EXPECT_EQ(describe(BrowserControl::PlanFor("Start", BrowserControl::System::MacOS)),
-              QStringLiteral("%1 /usr/bin/open -a Safari 3000").arg(Plan::Program));
-    EXPECT_EQ(describe(BrowserControl::PlanFor("Check", BrowserControl::System::MacOS)),
-              QStringLiteral("%1 Safari  3000").arg(Plan::ProcessList));
-    EXPECT_EQ(describe(BrowserControl::PlanFor("Quit", BrowserControl::System::MacOS)),
-              QStringLiteral("%1   60000").arg(Plan::Script));
+    const struct { BrowserControl::System system; const char* command; Plan::Kind kind; const char* what; int ms; } cases[] = {
+        {BrowserControl::System::Linux, "Start", Plan::Script, "", 3000},
+        {BrowserControl::System::Linux, "Check", Plan::Script, "", 3000},
+        {BrowserControl::System::Linux, "Quit", Plan::Script, "", 3000},
+        {BrowserControl::System::MacOS, "Start", Plan::Program, "/usr/bin/open -a Safari", 3000},
+        {BrowserControl::System::MacOS, "Check", Plan::ProcessList, "Safari ", 3000},
+        {BrowserControl::System::MacOS, "Quit", Plan::Script, "", 60000}};
+    for (const auto& c : cases) {
+        const Plan p = BrowserControl::PlanFor(c.command, c.system);
+        EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(p.kind).arg((p.program + ' ' + p.arguments.join(' ')).trimmed()).arg(p.timeoutMs),
+                  QStringLiteral("%1 %2 %3").arg(c.kind).arg(QString(c.what).trimmed()).arg(c.ms)) << c.command;
+    }
 }
 
 // Refused by the system (osascript's error -1743), the user is told once where to allow it.

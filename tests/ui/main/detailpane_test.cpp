@@ -32,8 +32,7 @@ protected:
     void Select(Window1* w, const QString& id) {
         for (int r = 0; r < w->ListCount(); ++r)
             if (w->Cell(r, 3) == id) w->SetListIndex(r);
-        WaitUntil([] { return app().db->Idle(); });
-        QCoreApplication::processEvents();   // the feed's record, loaded on the worker
+        Settle();   // the feed's record, loaded on the worker
     }
     bool WaitForIcon(Window1* w) { return WaitUntil([w] { return !w->Canvas2->Icon().isNull(); }); }
 

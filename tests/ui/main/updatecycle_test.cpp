@@ -20,21 +20,9 @@ bool BadgeShows(int unread) {
            app().dock().ToolTip() == QStringLiteral("BrindleX: %1 unread").arg(unread);
 }
 
-// The browser's write lock on the file, held until released.
-struct BrowserLock {
-    explicit BrowserLock(FixtureDb& db) : connection(Connected(db.path())) { connection->Execute("BEGIN EXCLUSIVE"); }
-    ~BrowserLock() { Release(); }
-    void Release() { connection->Execute("ROLLBACK"); }
-    std::unique_ptr<SqlConnection> connection;
-};
-
 // Counts how often a 5 ms timer fires on the window's thread: the window answers while it does.
-struct Heartbeat {
-    Heartbeat() {
-        QObject::connect(&timer, &QTimer::timeout, [this] { ++beats; });
-        timer.start(5);
-    }
-    QTimer timer;
+struct Heartbeat : QTimer {
+    Heartbeat() { callOnTimeout([this] { ++beats; }), start(5); }
     int beats = 0;
 };
 
@@ -112,7 +100,8 @@ TEST_F(UpdateCycleTest, TheWindowAnswersWhileARefreshWaitsForALockedDatabase) {
     FixtureDb chosen;
     ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
     Window1* w = OpenMainWindow(db, false, 1);
-    BrowserLock lock(db);
+    auto browser = Connected(db.path());   // the browser holds its write lock
+    ASSERT_TRUE(browser->Execute("BEGIN EXCLUSIVE"));
     Heartbeat heart;
     w->bbUpdate->click();
     ASSERT_TRUE(WaitUntil([&] { return heart.beats >= 20; }));
@@ -121,7 +110,7 @@ TEST_F(UpdateCycleTest, TheWindowAnswersWhileARefreshWaitsForALockedDatabase) {
     w->Timer1_Action();   // the counter has passed the interval, but one refresh is on its way
     w->Timer1_Action();
     app().dbFileName = QString::fromStdString(chosen.path());
-    lock.Release();
+    browser->Execute("ROLLBACK");
     ASSERT_TRUE(Settle());
     ASSERT_EQ(w->ListCount(), 1);
     EXPECT_EQ(w->Cell(0, 3), "7");

@@ -160,24 +160,6 @@ TEST_F(Window1ActionsTest, ResetAllDeletesOnlyAFeedDatabase) {
     }
 }
 
-// While a reset runs its steps, the feed actions and the browser button do nothing: a second Reset All
-// would delete the database the browser has just made.
-TEST_F(Window1ActionsTest, OneResetAtATime) {
-    Window1* w = OpenMainWindow(db);
-    w->SetListIndex(1);
-    int pressed = 0;
-    seams.onWait = [&](int) {
-        if (pressed++) return;
-        for (auto action : {&Window1::bbResetAll_Action, &Window1::bbReset_Action, &Window1::bbMarkRead_Action,
-                            &Window1::bbMarkAllRead_Action, &Window1::bbSafari_Action})
-            (w->*action)();
-    };
-    w->bbResetAll->click();
-    ASSERT_TRUE(Settle());
-    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
-    EXPECT_EQ(seams.waits, (QVector<int>{2000, 1000, 3000}));
-}
-
 // Closing the window drops the sequence's remaining steps, but a browser it quit is started again.
 TEST_F(Window1ActionsTest, ClosingTheWindowDuringAResetStartsTheBrowserAgainAndStopsThere) {
     struct Case { bool all; int closeAt; bool deleted; };
