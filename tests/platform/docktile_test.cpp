@@ -1,5 +1,5 @@
-// The tile: the badge over the application's own icon at the badge's pixel ratio, the plain icon put back, the
-// tray icon's tooltip and menu, and the compiled-in application icon.
+// The tile: the badge over the application's own (compiled-in) icon at the badge's pixel ratio, the plain icon
+// put back, the tray icon's tooltip and menu.
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -22,16 +22,6 @@ QImage Badge(int unread, qreal ratio = 1.0) {
 }
 
 }  // namespace
-
-// Our own drawing, compiled in: an opaque tile in the middle, transparent rounded-off corners, at every size.
-TEST(DockTile, ApplicationIconIsCompiledInAtEverySize) {
-    const QIcon icon = DockTile::ApplicationIcon();
-    for (int size : {16, 32, 48, 64, 128, 256, 512}) {
-        const QImage img = IconImage(icon, size);
-        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size)) && qAlpha(img.pixel(size / 2, size / 2)) == 255 &&
-                    qAlpha(img.pixel(0, 0)) < 64) << size;
-    }
-}
 
 // One tile shows a badge at ratio 1, then one at ratio 2 (a Retina Dock): the same places, twice the pixels.
 TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePlainIconBack) {
