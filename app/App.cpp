@@ -4,12 +4,12 @@
 #include <QEvent>
 #include <QStandardPaths>
 #include <QWidget>
-#include <QPointer>
 
 #include "app/BrowserControl.h"
 #include "app/FeedDatabase.h"
 #include "app/Preferences.h"
 #include "app/Sequence.h"
+#include "app/WhileAlive.h"
 #include "feeds/FeedSources.h"
 #include "feeds/Opml.h"
 #include "platform/DockTile.h"
@@ -91,7 +91,6 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 App::~App() {
-    db->Stop();
     browser_->Cancel();
     prefs.reset();
     db.reset();
@@ -182,9 +181,7 @@ bool App::RelaunchSafari(QObject* context, std::function<void()> then) {
         ->Wait(2500)
         ->Then([this](Sequence::Next next) { StartBrowserAgain(this, std::move(next)); })
         ->Wait(2500)
-        ->Do([context = QPointer<QObject>(context), hasContext = context != nullptr, then] {
-            if (then && (!hasContext || context)) then();
-        })
+        ->Do(WhileAlive<>(context, std::move(then)))
         ->Start();
     return false;
 }

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include "app/WhileAlive.h"
+
 #include "platform/Processes.h"
 
 namespace {
@@ -53,7 +55,7 @@ void BrowserControl::Check() {
 }
 
 void BrowserControl::Send(const QString& command, QObject* context, Then then) {
-    queue_.push_back({command, QPointer<QObject>(context), context != nullptr, std::move(then)});
+    queue_.push_back({command, WhileAlive<const ScriptResult&>(context, std::move(then))});
     if (!running_) RunNext();
 }
 
@@ -103,7 +105,7 @@ void BrowserControl::RunNext() {
     Pending next = std::move(queue_.front());
     queue_.pop_front();
     Execute(next.command, [this, next](const ScriptResult& r) {
-        if (next.then && (!next.hasContext || next.context)) next.then(r);
+        next.then(r);
         RunNext();
     });
 }

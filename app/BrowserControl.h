@@ -6,7 +6,6 @@
 // quit by the compiled AppleScript, which may wait for the user to answer macOS's permission prompt.
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -62,9 +61,7 @@ signals:
 private:
     struct Pending {
         QString command;
-        QPointer<QObject> context;
-        bool hasContext = false;
-        Then then;
+        Then then;   ///< already bound to its context
     };
     void Execute(const QString& command, Then done);
     void RunNext();

@@ -13,7 +13,5 @@ FeedDatabase::~FeedDatabase() { worker_.Stop(); }
 void FeedDatabase::Refresh(QObject* context, const QString& path, bool allFeeds,
                            std::function<void(const RefreshResult&)> then) {
     worker_.Refresh(QFile::encodeName(path).toStdString(), allFeeds,
-                    [context = QPointer<QObject>(context), then = std::move(then)](const RefreshResult& result) {
-                        if (context && then) then(result);
-                    });
+                    WhileAlive<const RefreshResult&>(context, std::move(then)));
 }

@@ -3,10 +3,10 @@
 // the window's thread to the object that asked, unless that object has gone meanwhile.
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <functional>
 
+#include "app/WhileAlive.h"
 #include "feeds/DatabaseWorker.h"
 
 class FeedDatabase : public QObject {
@@ -20,9 +20,7 @@ public:
     /// work runs on the worker thread on the last refresh's connection; then gets its value.
     template <class R>
     void Run(QObject* context, std::function<R(SqlConnection&)> work, std::function<void(R)> then) {
-        worker_.Run<R>(std::move(work), [context = QPointer<QObject>(context), then = std::move(then)](R value) {
-            if (context && then) then(std::move(value));
-        });
+        worker_.Run<R>(std::move(work), WhileAlive<R>(context, std::move(then)));
     }
 
     /// Interrupts what runs and joins the worker; later jobs are dropped.

@@ -42,9 +42,7 @@ public:
     void Cancel();
 
     void SetScriptPath(const QString& path) { path_ = path; }
-    QString ScriptPath() const { return path_; }
     void SetTimeout(int ms) { timeoutMs_ = ms; }
-    int Timeout() const { return timeoutMs_; }
 
     /// Beside the executable (in the bundle's resources on macOS), else the installed copy.
     static QString LocateScript();

@@ -7,12 +7,28 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <functional>
+#include <string>
 
 #include "app/App.h"
 #include "app/BrowserControl.h"
 #include "app/FeedDatabase.h"
 
 namespace bench {
+
+/// The program's application object for a tool: closing a window never quits it, and the browser-control
+/// script is one that does not exist in the tool's home, so no browser is touched unless the tool says so.
+class ToolApp {
+public:
+    ToolApp(char* program, const std::string& home) : argv_{program, nullptr}, app_(argc_, argv_) {
+        app_.setQuitOnLastWindowClosed(false);
+        app_.browser().Runner().SetScriptPath(QString::fromStdString(home) + QStringLiteral("/no-browser-control"));
+    }
+
+private:
+    int argc_ = 1;
+    char* argv_[2];
+    App app_;
+};
 
 /// Runs the event loop until done() holds; false when timeoutMs passed first.
 inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 60000) {

@@ -75,9 +75,7 @@ int main(int argc, char** argv) {
     const std::string home = bench::MakeOffscreenHome("bench-check");
     const std::string standIn = MakeStandIn(home);
 
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    App application(qtArgc, qtArgv);
+    bench::ToolApp application(argv[0], home);
     App& a = app();
     a.dbFileName = QString::fromStdString(home + "/no-database");
     a.seams.beep = [] {};

@@ -87,13 +87,8 @@ int main(int argc, char** argv) {
     const bool target = !(argc > 3 && std::string(argv[3]) == "--no-target");
     const std::string home = bench::MakeOffscreenHome("bench-refresh");
 
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    App application(qtArgc, qtArgv);
-    application.setQuitOnLastWindowClosed(false);
+    bench::ToolApp application(argv[0], home);
     App& a = app();
-    a.browser().Runner().SetScriptPath(
-        QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
     a.seams.beep = [] {};
     a.seams.message = [](const QString& text) {
         std::fprintf(stderr, "message box: %s\n", text.toUtf8().constData());

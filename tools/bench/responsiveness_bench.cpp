@@ -31,6 +31,7 @@
 #include "app/App.h"
 #include "app/BrowserControl.h"
 #include "platform/ScriptRunner.h"
+#include "tools/bench/AppSupport.h"
 #include "tools/bench/BenchSupport.h"
 #include "ui/main/Window1.h"
 
@@ -75,9 +76,6 @@ Options Parse(int argc, char** argv) {
     }
     return o;
 }
-
-// The browser-control script every check runs.
-void UseScript(App& a, const QString& path) { a.browser().Runner().SetScriptPath(path); }
 
 // The timer on the window's thread, and what it saw.
 class Probe : public QObject {
@@ -166,13 +164,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<Lock> lock;
     if (o.lock) lock = std::make_unique<Lock>(o.db);
 
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    App application(qtArgc, qtArgv);
-    application.setQuitOnLastWindowClosed(false);
+    bench::ToolApp application(argv[0], home);
     App& a = app();
-    UseScript(a, o.script.empty() ? QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control"))
-                                  : QString::fromStdString(o.script));
+    if (!o.script.empty()) a.browser().Runner().SetScriptPath(QString::fromStdString(o.script));
     long messages = 0;
     a.seams.message = [&messages](const QString&) { ++messages; };   // a box nobody would click here
     a.seams.beep = [] {};

@@ -390,12 +390,7 @@ int main(int argc, char** argv) {
 
     // The window needs a home of its own: preferences, caches and the (absent) browser-control script.
     const std::string home = bench::MakeOffscreenHome("stress");
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    App application(qtArgc, qtArgv);
-    application.setQuitOnLastWindowClosed(false);
-    application.browser().Runner().SetScriptPath(
-        QDir(QString::fromStdString(home)).filePath(QStringLiteral("no-browser-control")));
+    bench::ToolApp application(argv[0], home);
 
     const std::string writerLog = home + "/writer.log";
     const std::string seconds = std::to_string(o.seconds);

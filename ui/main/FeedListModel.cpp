@@ -49,8 +49,6 @@ QVariant FeedListModel::data(const QModelIndex& index, int role) const {
         return Cell(row, Key);
     case SubscribedRole:
         return Cell(row, Subscribed) != QLatin1String("0");
-    case IconUrlRole:
-        return Cell(row, IconUrl);
     default:
         return {};
     }

@@ -12,7 +12,7 @@ class FeedListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Title = 0, Articles, Unread, Key, Subscribed, IconUrl, ColumnCount };
-    enum Role { KeyRole = Qt::UserRole + 1, SubscribedRole, IconUrlRole };
+    enum Role { KeyRole = Qt::UserRole + 1, SubscribedRole };
 
     explicit FeedListModel(QObject* parent = nullptr);
 

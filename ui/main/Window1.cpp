@@ -137,7 +137,7 @@ Window1::Window1(QWidget* parent) : QMainWindow(parent) {
 
     App& a = app();
     connect(&a, &App::browserStateChanged, this, [this](bool running) {
-        bbSafari->setText(running ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari"));
+        bbSafari->setText(SafariCaption(running));
     });
     connect(&a, &App::preferencesChanged, this, [this] { cycle_->SetMode(app().AutoRefresh); });
     connect(&a, &App::exclusiveChanged, this, &Window1::FollowExclusive);
@@ -303,6 +303,10 @@ void Window1::Apply(const RefreshResult& r) {
     stNumUnread->setText(QString::fromStdString(r.listing.numUnread));
     NumUnread = LeadingNumber(r.listing.numUnread);
     SetListIndex(0);
+}
+
+QString Window1::SafariCaption(bool running) {
+    return running ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari");
 }
 
 void Window1::FollowExclusive(bool exclusive) {

@@ -133,6 +133,8 @@ private:
     void Apply(const RefreshResult& result);
     /// The buttons that change the database or the browser do nothing while a reset is under way.
     void FollowExclusive(bool exclusive);
+    /// What the browser button offers, for the browser's state.
+    static QString SafariCaption(bool running);
 
     FeedListModel* model_ = nullptr;
     DetailPane* detail_ = nullptr;
@@ -141,6 +143,4 @@ private:
     std::uint64_t applied_ = 0;     ///< the last refresh whose result is on screen
     bool safariBusy_ = false;       ///< the browser button's own sequence is under way
     static QPointer<Window1> instance_;
-
-    friend class Window1Actions;
 };

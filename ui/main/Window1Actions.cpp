@@ -146,7 +146,7 @@ void Window1::bbSafari_Action() {
         ->Wait(1000)
         ->Do([this, reply] {
             app().SafariRunning = BrowserControl::ReplyIsTrue(*reply);
-            const QString caption = app().SafariRunning ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari");
+            const QString caption = SafariCaption(app().SafariRunning);
             bbSafari->setText(caption);
             bbSafari->setToolTip(caption);
             safariBusy_ = false;
