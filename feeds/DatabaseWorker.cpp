@@ -14,20 +14,14 @@ void DatabaseWorker::Refresh(const std::string& path, bool allFeeds, std::functi
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_)
         return;
-    if (!queue_.empty() && queue_.back().refresh) {
-        Job& waiting = queue_.back();
-        waiting.path = path;
-        waiting.allFeeds = allFeeds;
-        waiting.refreshed.push_back(std::move(done));
-        return;
+    if (queue_.empty() || !queue_.back().refresh) {
+        queue_.emplace_back().refresh = true;
+        wake_.notify_one();
     }
-    Job job;
-    job.refresh = true;
+    Job& job = queue_.back();   // a new refresh, or the waiting one this joins
     job.path = path;
     job.allFeeds = allFeeds;
     job.refreshed.push_back(std::move(done));
-    queue_.push_back(std::move(job));
-    wake_.notify_one();
 }
 
 void DatabaseWorker::Enqueue(std::function<void(SqlConnection&)> work, std::function<void()> then) {
