@@ -112,12 +112,10 @@ void PrintError(const QString& message) {
 
 QString DatabasePath(const CtlRequest& request) {
     if (!request.database.isEmpty()) return request.database;
-    const QString fallback = Preferences::DefaultDatabasePath();
-    const std::filesystem::path file = Preferences::File();
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return fallback;
-    const plist document(file);   // a document is written by Save alone, which nothing here calls
-    return Preferences::Read(document, fallback).dbFileName;
+    // A missing or unreadable file reads as an empty document, whose values are the fallbacks. A document is
+    // written by Save alone, which nothing here calls.
+    const plist document(Preferences::File());
+    return Preferences::Read(document, Preferences::DefaultDatabasePath()).dbFileName;
 }
 
 CtlResult RunCommand(const CtlRequest& request) {
