@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
@@ -67,38 +68,36 @@ bool ScriptRunner::StartProgram(const QString& program, const QStringList& argum
     });
     deadline_.start(timeoutMs >= 0 ? timeoutMs : timeoutMs_);
     process_->start(program, arguments);
-    pid_ = process_->processId();   // known once forked, before the start is reported
     return true;
 }
 
-void ScriptRunner::Finish(ScriptResult result) {
+QProcess* ScriptRunner::Detach() {
     deadline_.stop();
-    QProcess* process = process_;
-    process_ = nullptr;
-    pid_ = 0;
-    process->disconnect(this);
-    process->deleteLater();
-    Done done = std::move(done_);
     done_ = nullptr;
+    QProcess* process = std::exchange(process_, nullptr);
+    process->disconnect(this);
+    return process;
+}
+
+void ScriptRunner::Finish(ScriptResult result) {
+    Done done = std::move(done_);
+    Detach()->deleteLater();
     if (done) done(result);
 }
 
 void ScriptRunner::KillGroup() {
+    if (!process_) return;
 #ifdef Q_OS_UNIX
-    if (pid_ > 0) ::kill(-static_cast<pid_t>(pid_), SIGKILL);
+    // The script leads its own group, whose id is the script's (0 once it has been reaped).
+    if (const qint64 pid = process_->processId(); pid > 0) ::kill(-static_cast<pid_t>(pid), SIGKILL);
 #endif
-    if (process_) process_->kill();
+    process_->kill();
 }
 
 void ScriptRunner::Cancel() {
-    deadline_.stop();
     if (!process_) return;
     KillGroup();
-    QProcess* process = process_;
-    process_ = nullptr;
-    pid_ = 0;
-    done_ = nullptr;
-    process->disconnect(this);
+    QProcess* process = Detach();
     // Reaped when it has gone; nothing here waits for it.
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     if (process->state() == QProcess::NotRunning) process->deleteLater();

@@ -4,7 +4,6 @@
 // ends the whole process group, so a script's own children go with it.
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -48,13 +47,14 @@ public:
     static QString LocateScript();
 
 private:
+    /// Stops the time-out and lets go of the process, whose signals no longer reach this runner.
+    QProcess* Detach();
     void Finish(ScriptResult result);
     void KillGroup();
 
     QString path_;
     int timeoutMs_;
     QProcess* process_ = nullptr;
-    qint64 pid_ = 0;
     Done done_;
     QTimer deadline_;
 };
