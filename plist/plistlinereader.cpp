@@ -13,7 +13,6 @@ bool plistLineReader::Fill() {
     return len_ > 0;
 }
 
-
 bool plistLineReader::ReadLine(std::string& line) {
     line.clear();
     if (!Fill()) return false;
