@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
-#include <QTimer>
 #include <QTextOption>
 #include <cstdint>
 #include <limits>
@@ -16,18 +15,12 @@
 #include "app/App.h"
 #include "feeds/FeedList.h"
 #include "ui/main/Window1.h"
+#include "ui/main/WindowFonts.h"
 #include "ui/prefs/UpDownArrows.h"
 
 QPointer<winPrefs> winPrefs::instance_;
 
 namespace {
-
-// Sizes are classic desktop points, one point a pixel: pixel sizes keep every caption inside its box.
-QFont PixelFont(const QFont& base, int pixels) {
-    QFont f = base;
-    f.setPixelSize(pixels);
-    return f;
-}
 
 std::int32_t IntervalFromText(const QString& text) { return LeadingNumber(text.toStdString()); }
 
@@ -53,7 +46,7 @@ winPrefs::winPrefs(QWidget* parent) : QWidget(parent) {
                    Qt::WindowMinimizeButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(424, 183);
-    setFont(PixelFont(font(), 11));
+    setFont(WindowFonts::Pixels(11));
     createControls();
 }
 
@@ -66,7 +59,7 @@ void winPrefs::createControls() {
     efLibFilePath->setObjectName(QStringLiteral("efLibFilePath"));
     efLibFilePath->setGeometry(20, 37, 349, 45);
     efLibFilePath->setReadOnly(true);
-    efLibFilePath->setFont(PixelFont(font(), 12));
+    efLibFilePath->setFont(WindowFonts::Pixels(12));
     // A path has no blanks to break at; let it wrap anywhere rather than scroll sideways.
     efLibFilePath->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     efLibFilePath->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -75,7 +68,7 @@ void winPrefs::createControls() {
     PushButton1 = new QPushButton(QString(), this);
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
     PushButton1->setGeometry(381, 38, 23, 20);
-    PushButton1->setFont(PixelFont(font(), 12));
+    PushButton1->setFont(WindowFonts::Pixels(12));
     PushButton1->setAutoDefault(false);
     PushButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     PushButton1->setIconSize(QSize(14, 14));
@@ -101,7 +94,7 @@ void winPrefs::createControls() {
     efInterval->setObjectName(QStringLiteral("efInterval"));
     efInterval->setGeometry(182, 94, 39, 20);
     efInterval->setReadOnly(true);
-    efInterval->setFont(PixelFont(font(), 11));
+    efInterval->setFont(WindowFonts::Pixels(11));
     efInterval->setFrame(true);
 
     StaticText2 = new QLabel(QStringLiteral("Interval"), this);
@@ -111,14 +104,14 @@ void winPrefs::createControls() {
     pbCancel = new QPushButton(QStringLiteral("Cancel"), this);
     pbCancel->setObjectName(QStringLiteral("pbCancel"));
     pbCancel->setGeometry(232, 143, 80, 20);
-    pbCancel->setFont(PixelFont(font(), 11));
+    pbCancel->setFont(WindowFonts::Pixels(11));
     pbCancel->setAutoDefault(false);
     connect(pbCancel, &QPushButton::clicked, this, &winPrefs::pbCancel_Action);
 
     pbSave = new QPushButton(QStringLiteral("Save"), this);
     pbSave->setObjectName(QStringLiteral("pbSave"));
     pbSave->setGeometry(324, 143, 80, 20);
-    pbSave->setFont(PixelFont(font(), 11));
+    pbSave->setFont(WindowFonts::Pixels(11));
     pbSave->setAutoDefault(false);
     connect(pbSave, &QPushButton::clicked, this, &winPrefs::pbSave_Action);
 }
