@@ -15,7 +15,6 @@
 class BrowserControl;
 class DockTile;
 class FeedDatabase;
-struct ScriptResult;
 
 class App : public QApplication {
     Q_OBJECT
@@ -55,7 +54,6 @@ public:
     void QuitBrowserForAWhile(QObject* context, std::function<void()> then);
     /// Starts the browser again if a sequence quit it (otherwise does nothing); then follows.
     void StartBrowserAgain(QObject* context, std::function<void()> then);
-    bool BrowserQuitForAWhile() const { return browserQuitForAWhile_; }
 
     /// Marks a destructive sequence as under way until the last copy of the token goes; the feed actions
     /// and the browser button do nothing meanwhile (exclusiveChanged).

@@ -47,8 +47,6 @@ QVariant FeedListModel::data(const QModelIndex& index, int role) const {
     }
     case KeyRole:
         return Cell(row, Key);
-    case SubscribedRole:
-        return Cell(row, Subscribed) != QLatin1String("0");
     default:
         return {};
     }

@@ -1,6 +1,6 @@
 #pragma once
 // The feed list's rows: six text columns (title, article count, unread count, and the hidden key,
-// subscribed flag and icon URL), with roles that carry the key, the subscribed flag and the row colour.
+// subscribed flag and icon URL), with a role that carries the key, and the row colour.
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -12,7 +12,7 @@ class FeedListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Title = 0, Articles, Unread, Key, Subscribed, IconUrl, ColumnCount };
-    enum Role { KeyRole = Qt::UserRole + 1, SubscribedRole };
+    enum Role { KeyRole = Qt::UserRole + 1 };
 
     explicit FeedListModel(QObject* parent = nullptr);
 

@@ -114,8 +114,6 @@ public:
     int ListCount() const;
 
     FeedListModel& List() const { return *model_; }
-    DetailPane& Detail() const { return *detail_; }
-    UpdateCycle& Cycle() const { return *cycle_; }
 
     /// The 29 controls in creation order (the timers and the HTTP client included).
     QList<QObject*> Controls() const;
