@@ -64,8 +64,7 @@ App::App(int& argc, char** argv) : QApplication(argc, argv) {
     seams = MakeRealSeams();
     db = std::make_unique<FeedDatabase>();
     browser_ = std::make_unique<BrowserControl>();
-    dock_ = std::make_unique<DockTile>();
-    setWindowIcon(DockTile::ApplicationIcon());
+    dock_ = std::make_unique<DockTile>();   // it sets the window icon too
     connect(browser_.get(), &BrowserControl::checked, this, [this](bool running) {
         SafariRunning = running;
         emit browserStateChanged(running);
