@@ -2,6 +2,9 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${BUILD:-$ROOT/build}"
+# The fixture database script: the shared copy beside the checkout wins, the bundled copy keeps a lone clone working.
+FIXTURE_SQL="$ROOT/../shared/fixtures/syndication.sql"
+[ -f "$FIXTURE_SQL" ] || FIXTURE_SQL="$ROOT/tests/fixtures/syndication.sql"
 
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev sqlite3 xvfb
           xdotool imagemagick x11-utils fonts-dejavu-core python3 clang libclang-rt-14-dev)
