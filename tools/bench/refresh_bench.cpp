@@ -12,7 +12,6 @@
 // ratio's target.
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QTimer>
 #include <QTreeWidget>
@@ -23,7 +22,6 @@
 
 #include "app/App.h"
 #include "feeds/FeedList.h"
-#include "platform/ScriptRunner.h"
 #include "tools/bench/AppSupport.h"
 #include "tools/bench/BenchSupport.h"
 #include "ui/main/Window1.h"

@@ -17,9 +17,7 @@
 // in gaps later than 50 ms, and the 99th percentile of the lateness. Message boxes are counted, not shown.
 
 #include <QApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 #include <sqlite3.h>
 

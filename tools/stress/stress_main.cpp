@@ -12,7 +12,6 @@
 // gone), and every failure met on the program's side was a busy database. Exit 0 when all held.
 
 #include <QApplication>
-#include <QDir>
 #include <QTimer>
 #include <sqlite3.h>
 #include <spawn.h>
@@ -35,7 +34,6 @@
 #include "app/App.h"
 #include "feeds/FeedList.h"
 #include "feeds/feed.h"
-#include "platform/ScriptRunner.h"
 #include "platform/SqlConnection.h"
 #include "tools/bench/AppSupport.h"
 #include "tools/bench/BenchSupport.h"

@@ -2,7 +2,6 @@
 // Seams for tests: nothing sleeps, nothing pops up, nothing leaves the machine. Installs itself into
 // app().seams and puts the old ones back when it goes. A timed step advances `clock` and runs from the
 // event loop at once; a dialog answers `fileChoice` from the event loop, as a real one would, later.
-#include <QCoreApplication>
 #include <QHash>
 #include <QPointer>
 #include <QStringList>
