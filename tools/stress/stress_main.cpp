@@ -7,9 +7,10 @@
 // a refresh every --refresh-ms and, between refreshes, Mark Read and Mark Unread on a feed of the list,
 // each followed by its refresh. "engine" runs the feed list and the feed record on a new connection per
 // refresh; "window" runs the real main window (GetDBInfo and the action handlers) on the offscreen
-// platform, waiting for each to come back from the database worker; "both" gives each half of the time. Afterwards it checks: no crash, PRAGMA integrity_check
-// ok, the journal mode unchanged, every row the writer committed is there (and every feed it removed is
-// gone), and every failure met on the program's side was a busy database. Exit 0 when all held.
+// platform, waiting for each to come back from the database worker; "both" gives each half of the time.
+// Afterwards it checks: no crash, PRAGMA integrity_check ok, the journal mode unchanged, every row the writer
+// committed is there (and every feed it removed is gone), and every failure met on the program's side was a
+// busy database. Exit 0 when all held.
 
 #include <QApplication>
 #include <QTimer>
