@@ -10,7 +10,7 @@
 #include "app/Preferences.h"
 #include "app/Sequence.h"
 #include "app/WhileAlive.h"
-#include "feeds/FeedSources.h"
+#include "feeds/FeedList.h"
 #include "feeds/Opml.h"
 #include "platform/DockTile.h"
 
@@ -229,11 +229,11 @@ void App::ExportFeeds() {
     const bool allFeeds = showall;   // the feeds the list shows
     seams.chooseSaveFile(QStringLiteral("Export Feeds as OPML"), suggested, this, [this, allFeeds](std::optional<QString> file) {
         if (!file) return;
-        db->Run<FeedSources>(
-            this, [allFeeds](SqlConnection& c) { return ReadFeedSources(c, allFeeds); },
-            [this, path = *file](FeedSources read) {
+        db->Run<FeedListing>(
+            this, [allFeeds](SqlConnection& c) { return ReadFeedList(c, allFeeds); },
+            [this, path = *file](FeedListing read) {
                 QString error = QString::fromStdString(read.error);
-                if (error.isEmpty()) error = Opml::WriteFile(path, Opml::Document(read.feeds, seams.now()));
+                if (error.isEmpty()) error = Opml::WriteFile(path, Opml::Document(read.rows, seams.now()));
                 if (!error.isEmpty())
                     seams.message(QStringLiteral("The feeds could not be exported to %1: %2").arg(path, error));
             });

@@ -6,12 +6,12 @@
 #include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "app/Preferences.h"
 #include "feeds/FeedList.h"
-#include "feeds/FeedSources.h"
 #include "feeds/Opml.h"
 #include "feeds/feed.h"
 #include "platform/SqlConnection.h"
@@ -33,25 +33,29 @@ CtlResult Failed(const QString& message) {
 QJsonValue JsonText(const std::string& text) { return FromUtf8(text); }
 
 // A title as a terminal may show it: control characters (escape sequences among them) become '?'.
-QString Printable(const FeedSource& f) {
+QString Printable(const FeedRow& f) {
     QString title = FromUtf8(f.title.empty() ? f.url : f.title);
     for (QChar& c : title)
         if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
     return title;
 }
 
-void PrintList(const std::vector<FeedSource>& feeds, bool json) {
+// A feed's unread count as a whole number: 0 for a feed without articles, a fraction cut off (the sum of values
+// other than 0 and 1, which the browser does not write).
+long long UnreadCount(const FeedRow& f) { return static_cast<long long>(std::strtod(f.unread.c_str(), nullptr)); }
+
+void PrintList(const std::vector<FeedRow>& feeds, bool json) {
     if (json) {
         QJsonArray array;
-        for (const FeedSource& f : feeds) {
+        for (const FeedRow& f : feeds) {
             array.append(QJsonObject{
                 {"id", f.id},
                 {"title", JsonText(f.title)},
                 {"url", JsonText(f.url)},
                 {"homePage", f.homePage.empty() ? QJsonValue(QJsonValue::Null) : JsonText(f.homePage)},
                 {"articles", f.articles},
-                {"unread", f.unread},
-                {"subscribed", f.subscribed},
+                {"unread", UnreadCount(f)},
+                {"subscribed", f.isSubscribed},
             });
         }
         Print(QJsonDocument(array).toJson(QJsonDocument::Indented));
@@ -59,10 +63,10 @@ void PrintList(const std::vector<FeedSource>& feeds, bool json) {
     }
     // Numbers right-aligned under their headings, the title last so it needs no width.
     std::size_t keyWidth = 3, articlesWidth = 8, unreadWidth = 6;
-    for (const FeedSource& f : feeds) {
+    for (const FeedRow& f : feeds) {
         keyWidth = std::max(keyWidth, std::to_string(f.id).size());
         articlesWidth = std::max(articlesWidth, std::to_string(f.articles).size());
-        unreadWidth = std::max(unreadWidth, std::to_string(f.unread).size());
+        unreadWidth = std::max(unreadWidth, std::to_string(UnreadCount(f)).size());
     }
     const auto line = [&](const QString& key, const QString& articles, const QString& unread, const QString& subscribed,
                           const QString& title) {
@@ -75,12 +79,12 @@ void PrintList(const std::vector<FeedSource>& feeds, bool json) {
                   .toUtf8());
     };
     line("KEY", "ARTICLES", "UNREAD", "SUBSCRIBED", "TITLE");
-    for (const FeedSource& f : feeds)
-        line(QString::number(f.id), QString::number(f.articles), QString::number(f.unread),
-             f.subscribed ? "yes" : "no", Printable(f));
+    for (const FeedRow& f : feeds)
+        line(QString::number(f.id), QString::number(f.articles), QString::number(UnreadCount(f)),
+             f.isSubscribed ? "yes" : "no", Printable(f));
 }
 
-void PrintTotals(const FeedTotals& totals, bool json) {
+void PrintTotals(const FeedListing& totals, bool json) {
     // The window shows a NULL sum (no articles) as blank; as a number it is 0.
     const auto number = [](const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); };
     const long long sources = number(totals.numSources), articles = number(totals.numArticles),
@@ -94,8 +98,8 @@ void PrintTotals(const FeedTotals& totals, bool json) {
 }
 
 // The key's feed exists: false (its message printed) when it does not or the query failed.
-bool RequireFeed(SqlConnection& db, const QString& key) {
-    const std::optional<bool> found = HasFeed(db, Utf8(key));
+bool RequireFeed(SqlConnection& db, const feed& record, const QString& key) {
+    const std::optional<bool> found = record.Exists(db);
     if (!found) PrintError(FromUtf8(db.ErrorMessage()));
     else if (!*found) PrintError(QStringLiteral("no feed has the key %1").arg(key));
     return found.value_or(false);
@@ -129,13 +133,13 @@ CtlResult RunCommand(const CtlRequest& request) {
     switch (request.command) {
     case Command::List:
     case Command::ExportOpml: {
-        const FeedSources sources = ReadFeedSources(db, request.allFeeds);
-        if (!sources.error.empty()) return Failed(FromUtf8(sources.error));
+        const FeedListing listing = ReadFeedList(db, request.allFeeds);
+        if (!listing.error.empty()) return Failed(FromUtf8(listing.error));
         if (request.command == Command::List) {
-            PrintList(sources.feeds, request.json);
+            PrintList(listing.rows, request.json);
             return {};
         }
-        const QByteArray opml = Opml::Document(sources.feeds, QDateTime::currentDateTimeUtc());
+        const QByteArray opml = Opml::Document(listing.rows, QDateTime::currentDateTimeUtc());
         if (request.outputFile.isEmpty()) {
             Print(opml);
             return {};
@@ -144,24 +148,24 @@ CtlResult RunCommand(const CtlRequest& request) {
         return error.isEmpty() ? CtlResult{} : Failed(QStringLiteral("cannot write %1: %2").arg(request.outputFile, error));
     }
     case Command::Totals: {
-        const FeedTotals totals = ReadTotals(db, request.allFeeds);
+        const FeedListing totals = ReadFeedList(db, request.allFeeds);
         if (!totals.error.empty()) return Failed(FromUtf8(totals.error));
         PrintTotals(totals, request.json);
         return {};
     }
     case Command::MarkRead:
-        if (!RequireFeed(db, request.key)) return {1, false};
+        if (!RequireFeed(db, record, request.key)) return {1, false};
         record.MarkRead(db);
         return Checked(db);
     case Command::MarkUnread:
-        if (!RequireFeed(db, request.key)) return {1, false};
+        if (!RequireFeed(db, record, request.key)) return {1, false};
         record.MarkUnread(db);
         return Checked(db);
     case Command::MarkAllRead:
         record.MarkAllRead(db);
         return Checked(db);
     case Command::Reset: {
-        if (!RequireFeed(db, request.key)) return {1, false};
+        if (!RequireFeed(db, record, request.key)) return {1, false};
         const std::string error = record.ForceReload(db);
         if (!error.empty()) return Failed(FromUtf8(error));   // nothing was deleted: no reason to restart
         return {0, !request.noRestart};

@@ -3,75 +3,269 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <optional>
+#include <unordered_map>
 
 #include "platform/SqlConnection.h"
 
 namespace {
 
-const char* const kSubscribedOnly = " WHERE Sources.subscribed=1";
-const char* const kSubscribedArticlesOnly =
-    " WHERE Articles.source_id IN (SELECT Sources.id FROM Sources WHERE Sources.subscribed=1)";
+using Kind = SqlCursor::Kind;
 
-// The named column of the first row; empty when the query failed (its message kept in error, if none is yet)
-// or gave no row.
-std::string FirstValue(SqlConnection& db, const std::string& sql, const char* column, std::string& error) {
-    auto cursor = db.Select(sql);
-    if (!cursor && error.empty())
+// SQL's SUM, value by value as the engine adds them: an integer while every value is one and the sum fits,
+// otherwise the real sum of all of them (which the engine keeps all along); NULL when no value was added.
+class Sum {
+public:
+    void Add(std::int64_t v) {
+        ++count_;
+        real_ += static_cast<double>(v);
+        if (!approximate_ && __builtin_add_overflow(integer_, v, &integer_)) approximate_ = overflowed_ = true;
+    }
+    void Add(double v) {
+        ++count_;
+        real_ += v;
+        approximate_ = true;
+    }
+    /// The sum over both sets of values (the reals added in another order, which may round otherwise).
+    void Merge(const Sum& other) {
+        if (other.count_ == 0) return;
+        count_ += other.count_;
+        real_ += other.real_;
+        approximate_ = approximate_ || other.approximate_;
+        overflowed_ = overflowed_ || other.overflowed_;
+        if (!approximate_ && __builtin_add_overflow(integer_, other.integer_, &integer_)) approximate_ = overflowed_ = true;
+    }
+    bool Overflowed() const { return overflowed_; }   ///< the engine fails the statement then
+    std::string Text() const {
+        if (count_ == 0) return {};
+        return approximate_ ? SqlRealText(real_) : std::to_string(integer_);
+    }
+
+private:
+    long long count_ = 0;
+    std::int64_t integer_ = 0;
+    double real_ = 0;
+    bool approximate_ = false;
+    bool overflowed_ = false;
+};
+
+struct Counts {
+    long long articles = 0;
+    Sum unread;
+};
+
+// The unread values that are not the integer 0, by article rowid. Open addressing: a refresh looks up every
+// article, and a node-based map spends most of that time missing the cache.
+class UnreadValues {
+public:
+    enum Tag : unsigned char { Free, Null, Integer, Real };
+    struct Slot {
+        std::int64_t rowid = 0;
+        std::int64_t integer = 0;
+        double real = 0;
+        Tag tag = Free;
+    };
+
+    void Put(const Slot& value) {
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        Slot& slot = Place(value.rowid);
+        if (slot.tag == Free) ++used_;
+        slot = value;
+    }
+    const Slot* Find(std::int64_t rowid) const {
+        if (slots_.empty()) return nullptr;
+        for (std::size_t i = Start(rowid);; i = (i + 1) & (slots_.size() - 1)) {
+            const Slot& slot = slots_[i];
+            if (slot.tag == Free) return nullptr;
+            if (slot.rowid == rowid) return &slot;
+        }
+    }
+
+private:
+    std::size_t Start(std::int64_t rowid) const {
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(rowid) * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    Slot& Place(std::int64_t rowid) {
+        for (std::size_t i = Start(rowid);; i = (i + 1) & (slots_.size() - 1))
+            if (slots_[i].tag == Free || slots_[i].rowid == rowid) return slots_[i];
+    }
+    void Grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+        shift_ = 64;
+        for (std::size_t n = slots_.size(); n > 1; n >>= 1) --shift_;
+        for (const Slot& slot : old)
+            if (slot.tag != Free) Place(slot.rowid) = slot;
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t used_ = 0;
+    int shift_ = 64;
+};
+
+struct Groups {
+    std::unordered_map<long long, Counts> byFeed;   ///< by integer source_id
+    Counts noFeed;                                  ///< source_id NULL or not an integer: no feed has it
+    long long articles = 0;
+    Sum unread;                                     ///< over every article
+};
+
+// The type affinity SQLite gives a declared column type.
+bool IntegerOrNumericAffinity(std::string type) {
+    for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto has = [&type](const char* part) { return type.find(part) != std::string::npos; };
+    if (has("INT")) return true;
+    if (has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB") || type.empty()) return false;
+    return !(has("REAL") || has("FLOA") || has("DOUB"));
+}
+
+// Whether Articles' unread and source_id keep numbers as numbers (the browser declares them INT and INTEGER):
+// then an unread value equal to 0 is the integer 0, which adds nothing to a sum but its presence.
+bool NumericColumns(SqlConnection& db) {
+    auto cursor = db.Select("SELECT lower(name), type FROM pragma_table_info('Articles') "
+                            "WHERE lower(name) IN ('unread', 'source_id')");
+    int numeric = 0;
+    for (; cursor && !cursor->AtEnd(); cursor->MoveNext()) numeric += IntegerOrNumericAffinity(cursor->Column(2));
+    return numeric == 2;
+}
+
+// The counts by walking two indexes and no table: the unread values other than 0 from the index on unread, then
+// every article's feed from the index on source_id, feed by feed in key order (the order in which the engine adds
+// a feed's values when it joins). Nothing when a value is text or a blob, whose sum the engine converts its own way.
+std::optional<Groups> CountFromIndexes(SqlConnection& db, std::string& error) {
+    UnreadValues values;
+    // Three ranges of the index on unread, each read from the index alone; together all but the zeros.
+    auto cursor = db.Select("SELECT rowid, unread FROM Articles WHERE unread IS NULL UNION ALL "
+                            "SELECT rowid, unread FROM Articles WHERE unread < 0 UNION ALL "
+                            "SELECT rowid, unread FROM Articles WHERE unread > 0");
+    for (; cursor && !cursor->AtEnd(); cursor->MoveNext()) {
+        UnreadValues::Slot slot;
+        slot.rowid = cursor->ColumnInteger(1);
+        switch (cursor->ColumnKind(2)) {
+        case Kind::Null: slot.tag = UnreadValues::Null; break;
+        case Kind::Integer: slot.tag = UnreadValues::Integer; slot.integer = cursor->ColumnInteger(2); break;
+        case Kind::Real: slot.tag = UnreadValues::Real; slot.real = cursor->ColumnReal(2); break;
+        default: return std::nullopt;
+        }
+        values.Put(slot);
+    }
+    if (db.Error()) {
         error = db.ErrorMessage();
-    if (!cursor || cursor->AtEnd())
-        return {};
-    return cursor->Column(std::string_view(column));
+        return Groups{};
+    }
+
+    Groups groups;
+    Counts* current = nullptr;
+    std::optional<std::int64_t> currentFeed;
+    cursor = db.Select("SELECT source_id, rowid FROM Articles ORDER BY source_id");
+    for (; cursor && !cursor->AtEnd(); cursor->MoveNext()) {
+        std::optional<std::int64_t> feed;
+        if (cursor->ColumnKind(1) == Kind::Integer) feed = cursor->ColumnInteger(1);
+        if (!current || feed != currentFeed) {
+            currentFeed = feed;
+            current = feed ? &groups.byFeed[*feed] : &groups.noFeed;
+        }
+        ++current->articles;
+        const UnreadValues::Slot* value = values.Find(cursor->ColumnInteger(2));
+        if (!value) current->unread.Add(std::int64_t{0});
+        else if (value->tag == UnreadValues::Integer) current->unread.Add(value->integer);
+        else if (value->tag == UnreadValues::Real) current->unread.Add(value->real);
+    }
+    if (db.Error()) error = db.ErrorMessage();
+    return groups;
+}
+
+// Where the counts cannot come from the indexes: the engine's own join and sums, grouped by key.
+std::unordered_map<long long, FeedRow> CountByJoining(SqlConnection& db, bool allFeeds, FeedListing& listing) {
+    std::unordered_map<long long, FeedRow> counted;
+    auto cursor = db.Select(std::string("SELECT Sources.id, count(Articles.id), sum(Articles.unread) FROM Sources "
+                                        "LEFT JOIN Articles ON Sources.ID = Articles.source_id") +
+                            (allFeeds ? "" : " WHERE Sources.subscribed=1") + " GROUP BY Sources.id");
+    for (; cursor && !cursor->AtEnd(); cursor->MoveNext()) {
+        FeedRow& row = counted[cursor->ColumnInteger(1)];
+        row.articles = cursor->ColumnInteger(2);
+        row.unread = cursor->Column(3);
+    }
+    cursor = db.Select(std::string("SELECT count(Articles.id), sum(Articles.unread) FROM Articles") +
+                       (allFeeds ? "" : " WHERE Articles.source_id IN (SELECT Sources.id FROM Sources WHERE "
+                                        "Sources.subscribed=1)"));
+    if (cursor && !cursor->AtEnd()) {
+        listing.numArticles = cursor->Column(1);
+        listing.numUnread = cursor->Column(2);
+    }
+    return counted;
 }
 
 }  // namespace
 
-std::string FeedSummaryStatement(bool allFeeds) {
-    std::string sql =
-        "SELECT Sources.title, Count(Articles.id) AS numberofarticles, Sum(Articles.unread) AS unreadcount, "
-        "Sources.id,Sources.subscribed, Sources.iconURL FROM Sources left JOIN Articles ON Sources.ID = "
-        "Articles.source_id";
-    if (!allFeeds)
-        sql += kSubscribedOnly;
-    sql += " GROUP BY Sources.title";
-    return sql;
-}
-
 FeedListing ReadFeedList(SqlConnection& db, bool allFeeds) {
-    FeedListing listing;
-    if (!db.IsConnected())
-        return listing;
+    const auto failed = [](std::string error) {
+        FeedListing failure;
+        failure.error = error.empty() ? "the feed list could not be read" : std::move(error);
+        return failure;
+    };
+    SqlReadTransaction read(db);   // the list and the totals of one moment, and the lock let go at the end
+    if (!db.IsConnected() || !read.Began()) return failed(db.ErrorMessage());
 
-    if (auto cursor = db.Select(FeedSummaryStatement(allFeeds))) {
-        for (; !cursor->AtEnd(); cursor->MoveNext()) {
-            std::array<std::string, 6> row;
-            const int columns = cursor->ColumnCount();
-            for (int i = 1; i <= columns && i <= static_cast<int>(row.size()); ++i)
-                row[static_cast<std::size_t>(i - 1)] = cursor->Column(i);
-            listing.rows.push_back(std::move(row));
+    FeedListing listing;
+    auto cursor = db.Select(std::string("SELECT id, title, subscribed, subscribed=1, iconURL, URL, homePage, "
+                                        "description FROM Sources") +
+                            (allFeeds ? "" : " WHERE subscribed=1") + " ORDER BY title, id");
+    for (; cursor && !cursor->AtEnd(); cursor->MoveNext()) {
+        FeedRow row;
+        row.id = cursor->ColumnInteger(1);
+        row.title = cursor->Column(2);
+        row.subscribed = cursor->Column(3);
+        row.isSubscribed = cursor->ColumnInteger(4) == 1;
+        row.iconURL = cursor->Column(5);
+        row.url = cursor->Column(6);
+        row.homePage = cursor->Column(7);
+        row.description = cursor->Column(8);
+        listing.rows.push_back(std::move(row));
+    }
+    // A step that failed halfway (the file locked meanwhile) ends the cursor early: the list would be short.
+    if (!cursor || db.Error()) return failed(db.ErrorMessage());
+    listing.numSources = std::to_string(listing.rows.size());
+
+    std::string error;
+    std::optional<Groups> groups;
+    if (NumericColumns(db)) groups = CountFromIndexes(db, error);
+    if (!error.empty()) return failed(error);
+    if (!groups) {
+        std::unordered_map<long long, FeedRow> counted = CountByJoining(db, allFeeds, listing);
+        if (db.Error()) return failed(db.ErrorMessage());
+        for (FeedRow& row : listing.rows) {
+            row.articles = counted[row.id].articles;
+            row.unread = counted[row.id].unread;
+        }
+        return listing;
+    }
+
+    // The totals: of the feeds listed; with every feed listed, of every article, those of no feed too.
+    long long articles = allFeeds ? groups->noFeed.articles : 0;
+    Sum unread = allFeeds ? groups->noFeed.unread : Sum();
+    for (FeedRow& row : listing.rows) {
+        const auto found = groups->byFeed.find(row.id);
+        if (found == groups->byFeed.end()) continue;
+        row.articles = found->second.articles;
+        row.unread = found->second.unread.Text();
+        if (found->second.unread.Overflowed()) return failed("integer overflow");
+        if (!allFeeds) {
+            articles += row.articles;
+            unread.Merge(found->second.unread);
         }
     }
-
-    FeedTotals totals = ReadTotals(db, allFeeds);
-    listing.numSources = std::move(totals.numSources);
-    listing.numArticles = std::move(totals.numArticles);
-    listing.numUnread = std::move(totals.numUnread);
-    return listing;
-}
-
-FeedTotals ReadTotals(SqlConnection& db, bool allFeeds) {
-    std::string sources = "SELECT count(Sources.title) as CountOfSources FROM Sources";
-    std::string articles = "SELECT count(Articles.id) as CountOfArticles FROM Articles";
-    std::string unread = "SELECT sum(Articles.unread) as CountOfUnread FROM Articles";
-    if (!allFeeds) {
-        sources += kSubscribedOnly;
-        articles += kSubscribedArticlesOnly;
-        unread += kSubscribedArticlesOnly;
+    if (allFeeds) {
+        for (const auto& [feed, counts] : groups->byFeed) {
+            articles += counts.articles;
+            unread.Merge(counts.unread);
+        }
     }
-    FeedTotals totals;
-    totals.numSources = FirstValue(db, sources, "CountOfSources", totals.error);
-    totals.numArticles = FirstValue(db, articles, "CountOfArticles", totals.error);
-    totals.numUnread = FirstValue(db, unread, "CountOfUnread", totals.error);
-    return totals;
+    if (unread.Overflowed()) return failed("integer overflow");
+    listing.numArticles = std::to_string(articles);
+    listing.numUnread = unread.Text();
+    return listing;
 }
 
 std::int32_t LeadingNumber(const std::string& text) {

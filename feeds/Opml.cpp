@@ -29,7 +29,7 @@ QString XmlText(const std::string& utf8) {
 
 namespace Opml {
 
-QByteArray Document(const std::vector<FeedSource>& feeds, const QDateTime& created) {
+QByteArray Document(const std::vector<FeedRow>& feeds, const QDateTime& created) {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(true);
@@ -46,7 +46,7 @@ QByteArray Document(const std::vector<FeedSource>& feeds, const QDateTime& creat
     xml.writeEndElement();
 
     xml.writeStartElement(QStringLiteral("body"));
-    for (const FeedSource& f : feeds) {
+    for (const FeedRow& f : feeds) {
         const QString url = XmlText(f.url);
         QString title = XmlText(f.title);
         // Readers show text as the outline's name; a feed never fetched has no title yet, but always its address.

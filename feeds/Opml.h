@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "feeds/FeedSources.h"
+#include "feeds/FeedList.h"
 
 class QDateTime;
 
@@ -16,7 +16,7 @@ namespace Opml {
 /// <outline type="rss"> per feed in the given order. Its text and title are the feed's title, or its URL when
 /// the title is empty; htmlUrl and description are left out when the feed has none. Characters that XML 1.0
 /// does not allow are dropped; the rest is escaped by the XML writer.
-QByteArray Document(const std::vector<FeedSource>& feeds, const QDateTime& created);
+QByteArray Document(const std::vector<FeedRow>& feeds, const QDateTime& created);
 
 /// Writes bytes to path through a temporary file in the same folder, renamed over path at the end: path holds
 /// either what it held before or all of bytes, never part of them. Returns the error text, empty on success.

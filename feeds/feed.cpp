@@ -41,14 +41,16 @@ void feed::Load(SqlConnection& db) {
         rs->MoveNext();
 }
 
+// Only the articles whose value changes are written: the journal, and the browser's wait for the lock, grow
+// with the change rather than with the feed. NULL is not 0 nor 1, so those articles change too.
 void feed::MarkRead(SqlConnection& db) {
     if (IsPlainKey(ID))
-        db.Execute("UPDATE Articles set unread=0 where Articles.source_id=" + ID);
+        db.Execute("UPDATE Articles SET unread=0 WHERE source_id=" + ID + " AND unread IS NOT 0");
 }
 
 void feed::MarkUnread(SqlConnection& db) {
     if (IsPlainKey(ID))
-        db.Execute("UPDATE Articles set unread=1 where Articles.source_id=" + ID);
+        db.Execute("UPDATE Articles SET unread=1 WHERE source_id=" + ID + " AND unread IS NOT 1");
 }
 
 std::string feed::ForceReload(SqlConnection& db) {
@@ -68,5 +70,15 @@ std::string feed::ForceReload(SqlConnection& db) {
 }
 
 void feed::MarkAllRead(SqlConnection& db) {
-    db.Execute("UPDATE Articles set unread=0");
+    // Three ranges of the index on unread find the articles to change without reading the others.
+    db.Execute("UPDATE Articles SET unread=0 WHERE unread IS NULL OR unread < 0 OR unread > 0");
+}
+
+std::optional<bool> feed::Exists(SqlConnection& db) const {
+    if (!IsPlainKey(ID))
+        return false;
+    auto cursor = db.Select("SELECT id FROM Sources WHERE id=" + ID);
+    if (!cursor)
+        return std::nullopt;
+    return !cursor->AtEnd();
 }

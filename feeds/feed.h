@@ -2,6 +2,7 @@
 // The record of one feed (a row of Sources) and the statements that read or change it.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/SqlConnection.h"
@@ -28,6 +29,9 @@ public:
     /// Returns the engine's message of the statement that failed, or empty text on success.
     std::string ForceReload(SqlConnection& db);
     void MarkAllRead(SqlConnection& db);
+    /// Whether Sources has a row with the key; nothing (with the connection's error set) when the query failed.
+    /// A key that is not plain decimal has no row and reaches no statement.
+    std::optional<bool> Exists(SqlConnection& db) const;
 
     /// A key that may be spliced into SQL: an optional minus, then decimal digits.
     static bool IsPlainKey(const std::string& key);

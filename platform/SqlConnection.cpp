@@ -1,6 +1,7 @@
 #include "platform/SqlConnection.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -36,16 +37,6 @@ void Record(SqlStatus& status, sqlite3* db, int rc) {
         status.code = rc;
         status.message = EngineMessage(db, rc);
     }
-}
-
-int TraceCallback(unsigned type, void* context, void* /*statement*/, void* sqlText) {
-    if (type == SQLITE_TRACE_STMT && context && sqlText) {
-        const char* text = static_cast<const char*>(sqlText);
-        // Statements run by triggers arrive as "-- " comments; only the program's own texts matter.
-        if (std::string_view(text).rfind("--", 0) != 0)
-            (*static_cast<std::function<void(const std::string&)>*>(context))(text);
-    }
-    return 0;
 }
 
 // Waits for another process's lock in short naps, so an interrupt is noticed within a few milliseconds
@@ -132,6 +123,26 @@ std::string SqlCursor::Column(std::string_view name) const {
     return {};
 }
 
+SqlCursor::Kind SqlCursor::ColumnKind(int oneBasedIndex) const {
+    if (atEnd_ || !stmt_ || oneBasedIndex < 1 || oneBasedIndex > ColumnCount())
+        return Kind::Null;
+    switch (sqlite3_column_type(stmt_.get(), oneBasedIndex - 1)) {
+    case SQLITE_INTEGER: return Kind::Integer;
+    case SQLITE_FLOAT: return Kind::Real;
+    case SQLITE_TEXT: return Kind::Text;
+    case SQLITE_BLOB: return Kind::Blob;
+    default: return Kind::Null;
+    }
+}
+
+std::int64_t SqlCursor::ColumnInteger(int oneBasedIndex) const {
+    return ColumnKind(oneBasedIndex) == Kind::Null ? 0 : sqlite3_column_int64(stmt_.get(), oneBasedIndex - 1);
+}
+
+double SqlCursor::ColumnReal(int oneBasedIndex) const {
+    return ColumnKind(oneBasedIndex) == Kind::Null ? 0.0 : sqlite3_column_double(stmt_.get(), oneBasedIndex - 1);
+}
+
 // ---- SqlConnection ----
 
 void SqlConnection::HandleDeleter::operator()(sqlite3* db) const noexcept {
@@ -186,8 +197,6 @@ bool SqlConnection::Connect() {
         std::lock_guard<std::mutex> lock(busy_->handle);
         db_ = std::move(handle);
     }
-    if (trace_)
-        sqlite3_trace_v2(db_.get(), SQLITE_TRACE_STMT, TraceCallback, trace_.get());
     ClearError();
     return true;
 }
@@ -308,15 +317,37 @@ std::chrono::milliseconds SqlConnection::BusyTimeout() {
     return std::chrono::milliseconds(busyTimeoutMs.load());
 }
 
-void SqlConnection::SetTrace(std::function<void(const std::string&)> trace) {
-    if (db_)
-        sqlite3_trace_v2(db_.get(), 0, nullptr, nullptr);
-    trace_.reset();
-    if (!trace)
-        return;
-    trace_ = std::make_unique<std::function<void(const std::string&)>>(std::move(trace));
-    if (db_)
-        sqlite3_trace_v2(db_.get(), SQLITE_TRACE_STMT, TraceCallback, trace_.get());
+bool SqlConnection::ChangeStamp::operator==(const ChangeStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && modifiedNs == o.modifiedNs &&
+           changeCounter == o.changeCounter && writeAheadLog == o.writeAheadLog;
+}
+
+std::optional<SqlConnection::ChangeStamp> SqlConnection::Stamp() {
+    if (!db_ || sqlite3_get_autocommit(db_.get()))
+        return std::nullopt;   // only a held read lock keeps a writer from committing between reading and using it
+    // Read through the engine's own handle: opening and closing another descriptor on the file would drop the
+    // engine's POSIX locks on it.
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return std::nullopt;
+    unsigned char header[100];
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK ||
+        file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return std::nullopt;
+    struct stat st {};
+    if (::stat(file_.c_str(), &st) != 0)
+        return std::nullopt;
+    ChangeStamp stamp;
+    stamp.device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.inode = static_cast<std::uint64_t>(st.st_ino);
+    stamp.size = size;
+    stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changeCounter = (std::uint32_t{header[24]} << 24) | (std::uint32_t{header[25]} << 16) |
+                          (std::uint32_t{header[26]} << 8) | std::uint32_t{header[27]};
+    stamp.writeAheadLog = header[18] == 2 || header[19] == 2;   // the file format's write and read versions
+    return stamp;
 }
 
 sqlite3* SqlConnection::Handle() const {
@@ -339,6 +370,27 @@ void SqlConnection::SetError(int code, std::string message) {
 
 void SqlConnection::ClearError() {
     SetError(0, {});
+}
+
+std::string SqlRealText(double value) {
+    char* text = sqlite3_mprintf("%!.15g", value);   // the engine's own format for a real column as text
+    std::string result = text ? text : "";
+    sqlite3_free(text);
+    return result;
+}
+
+// ---- SqlReadTransaction ----
+
+SqlReadTransaction::SqlReadTransaction(SqlConnection& db) : db_(db) {
+    if (!db_.Handle() || !sqlite3_get_autocommit(db_.Handle()))
+        return;
+    own_ = ok_ = db_.Execute("BEGIN");
+}
+
+SqlReadTransaction::~SqlReadTransaction() {
+    // A read changes nothing: ending it either way lets go of the lock; the last statement's outcome stays.
+    if (own_ && db_.Handle() && !sqlite3_get_autocommit(db_.Handle()))
+        sqlite3_exec(db_.Handle(), "COMMIT", nullptr, nullptr, nullptr);
 }
 
 // ---- SqlTransaction ----

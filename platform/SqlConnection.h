@@ -5,10 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,12 @@ public:
     int ColumnCount() const;
     std::string Column(int oneBasedIndex) const;       ///< value as text; NULL gives empty text
     std::string Column(std::string_view name) const;   ///< by column name, ignoring letter case; unknown name gives empty text
+
+    /// A column's value as the engine holds it, for callers that must compute as SQL would.
+    enum class Kind { Null, Integer, Real, Text, Blob };
+    Kind ColumnKind(int oneBasedIndex) const;          ///< Null outside the row
+    std::int64_t ColumnInteger(int oneBasedIndex) const;
+    double ColumnReal(int oneBasedIndex) const;
 
 private:
     friend class SqlConnection;
@@ -84,8 +91,17 @@ public:
     static void SetBusyTimeout(std::chrono::milliseconds timeout);
     static std::chrono::milliseconds BusyTimeout();
 
-    /// Called with the text of every statement the engine runs (for tests and diagnostics).
-    void SetTrace(std::function<void(const std::string&)> trace);
+    /// What says whether the file changed since it was last read, taken while a read transaction holds the
+    /// file: its identity on the disk, its size and the header's change counter, which every commit in
+    /// rollback-journal mode increments. Nothing when it cannot be read.
+    struct ChangeStamp {
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t size = 0, modifiedNs = 0;
+        std::uint32_t changeCounter = 0;
+        bool writeAheadLog = false;   ///< WAL mode: commits do not show in the counter
+        bool operator==(const ChangeStamp& o) const;
+    };
+    std::optional<ChangeStamp> Stamp();
 
     sqlite3* Handle() const;   ///< for the transaction guard and tests
 
@@ -109,9 +125,27 @@ private:
     struct HandleDeleter { void operator()(sqlite3* db) const noexcept; };
     std::filesystem::path file_;
     std::unique_ptr<sqlite3, HandleDeleter> db_;
-    std::unique_ptr<std::function<void(const std::string&)>> trace_;
     std::shared_ptr<SqlStatus> status_ = std::make_shared<SqlStatus>();
     std::unique_ptr<BusyState> busy_;
+};
+
+/// The text SQLite gives a real number (as a query's column would show it).
+std::string SqlRealText(double value);
+
+/// One consistent read: BEGIN (deferred) now, ended in the destructor, so every query in between sees the same
+/// database and the lock is let go as soon as the reading is done. Inside a transaction already, it does nothing.
+class SqlReadTransaction {
+public:
+    explicit SqlReadTransaction(SqlConnection& db);
+    ~SqlReadTransaction();
+    SqlReadTransaction(const SqlReadTransaction&) = delete;
+    SqlReadTransaction& operator=(const SqlReadTransaction&) = delete;
+    bool Began() const { return ok_; }   ///< false (with the connection's error set) when BEGIN failed
+
+private:
+    SqlConnection& db_;
+    bool own_ = false;
+    bool ok_ = true;
 };
 
 /// Rolls back in its destructor unless Commit() ran; never throws.

@@ -32,7 +32,7 @@ def run(*args):
 for flag in ([], ["--all"]):
     rows = db.execute("SELECT id, title, URL, homePage, description, subscribed, (SELECT count(*) FROM Articles WHERE source_id=s.id),"
                       " (SELECT ifnull(sum(unread), 0) FROM Articles WHERE source_id=s.id) FROM Sources s" +
-                      ("" if flag else " WHERE subscribed=1") + " ORDER BY title COLLATE NOCASE, id").fetchall()
+                      ("" if flag else " WHERE subscribed=1") + " ORDER BY title, id").fetchall()
     got, want = json.loads(run("list", "--json", *flag)), [
         {"id": i, "title": t or "", "url": u, "homePage": h or None, "articles": a, "unread": n, "subscribed": s == 1}
         for i, t, u, h, _, s, a, n in rows]

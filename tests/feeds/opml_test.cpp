@@ -13,12 +13,22 @@
 
 namespace {
 
+FeedRow Feed(long long id, std::string title, std::string url, std::string homePage, std::string description) {
+    FeedRow row;
+    row.id = id;
+    row.title = std::move(title);
+    row.url = std::move(url);
+    row.homePage = std::move(homePage);
+    row.description = std::move(description);
+    return row;
+}
+
 TEST(OpmlDocument, WritesOneOutlinePerFeedWithWhatItHasAndOnlyCharactersXmlAllows) {
     QLocale::setDefault(QLocale(QLocale::German));   // the date stays in English
-    const std::vector<FeedSource> feeds = {
-        {1, "Tom & Jerry <\"1\">\x01\tend\x7f \xF0\x9F\x98\x80", "http://a.example/rss?x=1&y=2", "http://a.example/", "news > views\r\n"},
+    const std::vector<FeedRow> feeds = {
+        Feed(1, "Tom & Jerry <\"1\">\x01\tend\x7f \xF0\x9F\x98\x80", "http://a.example/rss?x=1&y=2", "http://a.example/", "news > views\r\n"),
         // Nothing is left of a title of control characters: the URL stands in.
-        {3, "\x02\x1f", "http://c.example/\x1b", "", "\x0b"},
+        Feed(3, "\x02\x1f", "http://c.example/\x1b", "", "\x0b"),
     };
     const QDateTime created(QDate(2024, 6, 3), QTime(1, 2, 3), Qt::OffsetFromUTC, 2 * 3600);
     EXPECT_EQ(Opml::Document(feeds, created).toStdString(),

@@ -197,7 +197,7 @@ std::string CheckDatabase(const std::uint8_t* data, std::size_t size, const std:
             std::set<std::string> seen;
             for (const auto& row : all.rows) {
                 if (keys.size() >= 3) break;
-                if (seen.insert(row[3]).second) keys.push_back(row[3]);
+                if (seen.insert(std::to_string(row.id)).second) keys.push_back(std::to_string(row.id));
             }
             keys.push_back("987654321");
             for (std::size_t k = 0; k < keys.size() && problem.empty(); ++k) {

@@ -104,10 +104,9 @@ struct Inspector {
     long Number(const std::string& sql) const { return std::atol(Text(sql).c_str()); }
 };
 
-// The number of list rows (title groups) at the start; the writer only adds titles, and removes only its own.
+// The number of list rows (one a feed) at the start; the writer only adds feeds, and removes only its own.
 long Groups(const Inspector& in, bool allFeeds) {
-    return in.Number(std::string("SELECT count(*) FROM (SELECT 1 FROM Sources") +
-                     (allFeeds ? "" : " WHERE subscribed=1") + " GROUP BY title)");
+    return in.Number(std::string("SELECT count(*) FROM Sources") + (allFeeds ? "" : " WHERE subscribed=1"));
 }
 
 struct Baseline {
@@ -146,7 +145,7 @@ public:
         if (!db_ || !db_->IsConnected() || listing_.rows.empty()) return Refresh();
         ++figures_.actions;
         feed f;
-        f.ID = listing_.rows[std::uniform_int_distribution<std::size_t>(0, listing_.rows.size() - 1)(rng)][3];
+        f.ID = std::to_string(listing_.rows[std::uniform_int_distribution<std::size_t>(0, listing_.rows.size() - 1)(rng)].id);
         if (rng() % 2) f.MarkRead(*db_);
         else f.MarkUnread(*db_);
         if (db_->Error()) Met("Mark " + f.ID);

@@ -6,15 +6,14 @@
 
 FeedListModel::FeedListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void FeedListModel::SetRows(const std::vector<std::array<std::string, 6>>& rows) {
+void FeedListModel::SetRows(const std::vector<FeedRow>& rows) {
     beginResetModel();
     rows_.clear();
     rows_.reserve(rows.size());
-    for (const auto& row : rows) {
-        std::array<QString, ColumnCount> cells;
-        for (int c = 0; c < ColumnCount; ++c) cells[c] = QString::fromStdString(row[c]);
-        rows_.push_back(std::move(cells));
-    }
+    for (const FeedRow& row : rows)
+        rows_.push_back({QString::fromStdString(row.title), QString::number(row.articles),
+                         QString::fromStdString(row.unread), QString::number(row.id),
+                         QString::fromStdString(row.subscribed), QString::fromStdString(row.iconURL)});
     endResetModel();
 }
 

@@ -5,8 +5,9 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <array>
-#include <string>
 #include <vector>
+
+#include "feeds/FeedList.h"
 
 class FeedListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -16,8 +17,8 @@ public:
 
     explicit FeedListModel(QObject* parent = nullptr);
 
-    /// Replaces every row at once, each cell as the engine gave it.
-    void SetRows(const std::vector<std::array<std::string, 6>>& rows);
+    /// Replaces every row at once: title, counts, key, subscribed flag and icon URL as the list read them.
+    void SetRows(const std::vector<FeedRow>& rows);
     void SetHeadings(const QStringList& headings);
     QString Cell(int row, int column) const;   ///< empty text outside the rows
 
