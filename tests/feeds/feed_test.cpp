@@ -71,14 +71,20 @@ TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
     const auto keep = [](std::string table) {   // a table whose rows may not be deleted
         return "CREATE TRIGGER keep BEFORE DELETE ON " + table + " BEGIN SELECT RAISE(ABORT, '" + table + " are kept'); END;";
     };
-    const struct { const char* name; Browser browser; std::string sql, key; Op op; std::string said, state; } cases[] = {
-        {"MarkRead", Away, "", "1", read, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8"},
-        {"MarkRead waits for the browser", Committing, "", "1", read, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8"},
+    // written: the articles whose row was written, which are those whose unread changes, NULL included.
+    const struct { const char* name; Browser browser; std::string sql, key; Op op; std::string said, state, written = ""; } cases[] = {
+        {"MarkRead", Away, "", "1", read, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", "2102"},
+        {"MarkRead waits for the browser", Committing, "", "1", read, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", "2102"},
         {"MarkRead gives up when the lock outlasts the wait", Writing, "", "1", read, "database is locked", FixtureDb::kState},
         {"MarkRead of a key that is no integer", Away, "", "1 OR 1=1", read, "", FixtureDb::kState},
-        {"MarkUnread, a key with a leading zero", Away, "", "01", unread, "", "2003:1 2101:1 2102:1 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8"},
+        {"MarkUnread, a key with a leading zero", Away, "", "01", unread, "", "2003:1 2101:1 2102:1 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", "2101"},
+        {"MarkUnread, NULL and 2 too", Away, "UPDATE Articles SET unread=NULL WHERE id=2101; UPDATE Articles SET unread=2 WHERE id=2102;",
+         "1", unread, "", "2003:1 2101:1 2102:1 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", "2101 2102"},
         {"MarkUnread of a key that is no integer", Away, "", "1 OR 1=1", unread, "", FixtureDb::kState},
-        {"MarkAllRead, orphans too", Away, "", "", allRead, "", "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8"},
+        {"MarkAllRead, orphans too", Away, "", "", allRead, "", "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8",
+         "2003 2102 2103 2105"},
+        {"MarkAllRead, NULL and negative too", Away, "UPDATE Articles SET unread=NULL WHERE id=2101; UPDATE Articles SET unread=-1 WHERE id=2104;",
+         "", allRead, "", "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8", "2003 2101 2102 2103 2104 2105"},
         {"ForceReload", Away, "", "1", reload, "", "2003:1 2103:1 2104:0 2105:1 / 2 3 4 6 7 8"},
         {"ForceReload without articles", Away, "", "4", reload, "", "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 2 3 6 7 8"},
         {"ForceReload of a missing feed, its orphans go too", Away, "", "5", reload, "", "2101:0 2102:1 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8"},
@@ -95,7 +101,8 @@ TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
         // Columns the program never touches get values, so that a change to them would show.
         fixture.exec(c.sql + "UPDATE Sources SET slider=1, description='about '||id, timespan=2, sort=3, FOAFURL='foaf'||id, lastError='none', "
                      "maxDays=30, maxArticles=100, x_monkey='m'||id, x_ninja=x'00ff', x_pirate=2.5, x_robot='r';"
-                     "UPDATE Articles SET author='a'||id, contents='body '||id, categories='c', iconURL='i', flagged=id%2, collapsed=1;");
+                     "UPDATE Articles SET author='a'||id, contents='body '||id, categories='c', iconURL='i', flagged=id%2, collapsed=1;"
+                     "CREATE TABLE written (id); CREATE TRIGGER note AFTER UPDATE ON Articles BEGIN INSERT INTO written VALUES (new.id); END;");
         const std::string removed = c.op == reload && c.state != FixtureDb::kState ? c.key : "", untouched = Untouched(fixture, removed);
         BusyTimeout timeout(c.browser == Committing ? 5000ms : 200ms);
         auto browser = Connected(fixture.path());
@@ -116,6 +123,7 @@ TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
         browser.reset();
         EXPECT_EQ(said, c.said);
         EXPECT_EQ(fixture.state(), c.state);
+        EXPECT_EQ(fixture.query("SELECT group_concat(id, ' ') FROM (SELECT id FROM written ORDER BY id)"), c.written);
         EXPECT_EQ(Untouched(fixture, removed), untouched);
         EXPECT_TRUE(BrowserCanWrite(fixture.path())) << "no transaction is left open";
     }

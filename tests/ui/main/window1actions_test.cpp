@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "app/FeedDatabase.h"
+#include "ui/main/FeedListModel.h"
 #include "tests/support/SqlTestHelpers.h"
 #include "tests/support/gui/FakeScript.h"
 #include "tests/support/gui/GuiTest.h"
@@ -59,6 +60,31 @@ TEST_F(Window1ActionsTest, MarkActionsChangeWhatTheySayAndKeepOrResetTheSelectio
         EXPECT_EQ(w->ListIndex(), c.rowAfter);
     }
     EXPECT_TRUE(script.Commands().isEmpty()) << "the browser is not touched";
+}
+
+// Two feeds of one title are two rows, each with its own counts, and each row's actions change its own feed.
+TEST_F(Window1ActionsTest, FeedsSharingATitleAreARowEachAndEachRowActsOnItsOwnFeed) {
+    ASSERT_TRUE(db.exec("UPDATE Sources SET subscribed=1 WHERE id=4; UPDATE Articles SET unread=1 WHERE id=2104;"
+                        "INSERT INTO Articles (id, source_id, unread) VALUES (4001, 4, 1), (4002, 4, 1)"));
+    Window1* w = OpenMainWindow(db);
+    const auto slashdot = [w] {
+        QStringList rows;
+        for (int r = 0; r < w->ListCount(); ++r)
+            if (w->Cell(r, FeedListModel::Title) == "Slashdot")
+                rows << w->Cell(r, FeedListModel::Key) + ":" + w->Cell(r, FeedListModel::Articles) + "/" + w->Cell(r, FeedListModel::Unread);
+        return rows.join(' ');
+    };
+    EXPECT_EQ(slashdot(), "3:1/1 4:2/2");
+    w->SetListIndex(3);   // feed 4
+    w->bbMarkRead_Action();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(slashdot(), "3:1/1 4:2/0");
+    EXPECT_EQ(db.query("SELECT group_concat(id || ':' || unread, ' ') FROM Articles WHERE id IN (2104, 4001, 4002)"), "2104:1 4001:0 4002:0");
+    w->SetListIndex(2);   // feed 3
+    w->bbReset_Action();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(slashdot(), "4:2/0");
+    EXPECT_EQ(db.state(), "2003:1 2101:0 2102:1 2103:1 2105:1 4001:0 4002:0 / 1 2 4 6 7 8");
 }
 
 // Reset: the feed goes with its articles (or, when the engine refuses, stays whole and its message shows),
