@@ -129,6 +129,19 @@ RefreshResult DatabaseWorker::Open(const std::string& path, bool allFeeds) {
         result.error = empty ? "the file is empty" : connection_->ErrorMessage();
         return result;
     }
+    // One read for the check and the list: while it holds the file, nothing can be committed in between.
+    SqlReadTransaction read(*connection_);
+    const bool holding = read.Began() && connection_->Select("SELECT count(*) FROM sqlite_master") != nullptr;
+    const std::optional<SqlConnection::ChangeStamp> stamp = holding ? connection_->Stamp() : std::nullopt;
+    // In WAL mode commits leave the counter alone: only a read can tell.
+    const bool known = stamp && !stamp->writeAheadLog;
+    if (known && last_ && last_->stamp == *stamp && last_->path == path && last_->allFeeds == allFeeds) {
+        result.unchanged = true;
+        result.listing = last_->listing;
+        return result;
+    }
     result.listing = ReadFeedList(*connection_, allFeeds);
+    if (known && result.listing.error.empty()) last_ = LastRead{path, allFeeds, *stamp, result.listing};
+    else last_.reset();
     return result;
 }

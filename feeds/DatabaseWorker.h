@@ -9,13 +9,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "feeds/FeedList.h"
-
-class SqlConnection;
+#include "platform/SqlConnection.h"
 
 /// What one refresh found.
 struct RefreshResult {
@@ -24,6 +24,7 @@ struct RefreshResult {
     bool allFeeds = false;
     bool opened = false;     ///< false: the database couldn't be opened
     std::string error;       ///< the engine's words when it could not
+    bool unchanged = false;  ///< nothing had been committed since the last refresh: its list, not read again
     FeedListing listing;
 };
 
@@ -40,7 +41,8 @@ public:
 
     /// Replaces the connection with a new one on path and reads the list and totals. Asked for while the
     /// last job in line is a refresh that has not started, it joins that one: the latest path and mode
-    /// win, and every done is called with its result.
+    /// win, and every done is called with its result. When the file (in rollback-journal mode) shows no
+    /// commit since the last refresh of the same file and mode, that refresh's list comes again unread.
     void Refresh(const std::string& path, bool allFeeds, std::function<void(const RefreshResult&)> done);
 
     /// Runs work on the connection the last refresh opened (an unopened one before the first), after
@@ -82,6 +84,14 @@ private:
     bool running_ = false;
     bool stopping_ = false;
     std::uint64_t refreshes_ = 0;   ///< worker thread only
+    /// The last list read, and what the file was then (worker thread only).
+    struct LastRead {
+        std::string path;
+        bool allFeeds = false;
+        SqlConnection::ChangeStamp stamp;
+        FeedListing listing;
+    };
+    std::optional<LastRead> last_;
     std::unique_ptr<SqlConnection> connection_;   ///< used on the worker thread only, but for Interrupt
     std::thread thread_;
 };

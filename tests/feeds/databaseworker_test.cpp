@@ -60,6 +60,40 @@ TEST(DatabaseWorker, RunsEachRefreshAndJobInTheOrderAskedOnTheLastRefreshsConnec
     EXPECT_TRUE(!std::filesystem::exists(missing) && std::filesystem::file_size(empty) == 0) << "neither made nor changed";
 }
 
+// A file in which nothing was committed since the last refresh gives that refresh's list again, unread; every
+// commit shows, one that keeps the file's size too, as do another mode, another file at the path and WAL mode.
+TEST(DatabaseWorker, AnUnchangedFileIsNotReadAgainAndEveryCommitShows) {
+    FixtureDb db, other;
+    Inbox inbox;
+    DatabaseWorker worker(inbox.Post());
+    std::vector<std::string> seen;
+    const auto refresh = [&](bool allFeeds) {
+        const std::size_t before = seen.size();
+        worker.Refresh(db.path(), allFeeds, [&](const RefreshResult& r) {
+            seen.push_back(std::string(r.unchanged ? "unchanged " : "read ") + std::to_string(r.listing.rows.size()) +
+                           " " + r.listing.numUnread);
+        });
+        EXPECT_TRUE(inbox.RunUntil([&] { return seen.size() > before; }));
+    };
+    const auto size = [&db] { return std::filesystem::file_size(db.path()); };
+    refresh(false);
+    refresh(false);
+    const auto sized = size();
+    ASSERT_TRUE(db.exec("UPDATE Articles SET unread=0 WHERE id=2102"));
+    EXPECT_EQ(size(), sized);
+    refresh(false);
+    refresh(false);
+    refresh(true);
+    ASSERT_TRUE(other.exec("UPDATE Articles SET unread=0"));   // the same feeds, another file moved over the path
+    std::filesystem::rename(other.path(), db.path());
+    refresh(true);
+    ASSERT_TRUE(db.exec("PRAGMA journal_mode=WAL"));
+    refresh(true);
+    refresh(true);
+    EXPECT_EQ(seen, (std::vector<std::string>{"read 5 3", "unchanged 5 3", "read 5 2", "unchanged 5 2", "read 7 3",
+                                              "read 7 0", "read 7 0", "read 7 0"}));
+}
+
 TEST(DatabaseWorker, MergesTheRefreshesAskedForWhileOneRunsAndStopCutsABusyWaitShortWritingNothing) {
     FixtureDb db;
     auto browser = Connected(db.path());   // the first refresh waits on the browser's lock meanwhile
