@@ -1,5 +1,6 @@
 #include "feeds/FeedList.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <limits>
@@ -55,53 +56,80 @@ struct Counts {
     Sum unread;
 };
 
-// The unread values that are not the integer 0, by article rowid. Open addressing: a refresh looks up every
-// article, and a node-based map spends most of that time missing the cache.
+// The unread values that are not the integer 0, by article rowid. A refresh looks up every article here, in the
+// order of the index on source_id, so the lookup must not miss the cache: where the rowids lie close together (as
+// the browser numbers its articles) two bits per rowid say absent, NULL, 1 or "see the map"; elsewhere a map.
 class UnreadValues {
 public:
-    enum Tag : unsigned char { Free, Null, Integer, Real };
-    struct Slot {
-        std::int64_t rowid = 0;
+    struct Value {
+        SqlCursor::Kind kind = SqlCursor::Kind::Null;   ///< Null, Integer or Real
         std::int64_t integer = 0;
         double real = 0;
-        Tag tag = Free;
     };
 
-    void Put(const Slot& value) {
-        if ((used_ + 1) * 2 > slots_.size()) Grow();
-        Slot& slot = Place(value.rowid);
-        if (slot.tag == Free) ++used_;
-        slot = value;
-    }
-    const Slot* Find(std::int64_t rowid) const {
-        if (slots_.empty()) return nullptr;
-        for (std::size_t i = Start(rowid);; i = (i + 1) & (slots_.size() - 1)) {
-            const Slot& slot = slots_[i];
-            if (slot.tag == Free) return nullptr;
-            if (slot.rowid == rowid) return &slot;
+    void Add(std::int64_t rowid, const Value& value) { added_.emplace_back(rowid, value); }
+    /// Done adding: lays the values out for Find.
+    void Seal() {
+        if (added_.empty()) return;
+        std::int64_t low = added_.front().first, high = low;
+        for (const auto& [rowid, value] : added_) {
+            low = std::min(low, rowid);
+            high = std::max(high, rowid);
         }
+        const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low);
+        dense_ = span < 32 * added_.size() + 65536;
+        if (dense_) {
+            low_ = low;
+            span_ = span + 1;
+            codes_.assign(span / 4 + 1, 0);
+        }
+        for (const auto& [rowid, value] : added_) {
+            if (!dense_) others_[rowid] = value;
+            else if (value.kind == SqlCursor::Kind::Null) Set(rowid, kNull);
+            else if (value.kind == SqlCursor::Kind::Integer && value.integer == 1) Set(rowid, kOne);
+            else {
+                Set(rowid, kOther);
+                others_[rowid] = value;
+            }
+        }
+        added_ = {};
+    }
+    /// Null for an article whose unread is the integer 0 (none is kept for those).
+    const Value* Find(std::int64_t rowid) const {
+        static const Value null, one{SqlCursor::Kind::Integer, 1, 0};
+        if (dense_) {
+            if (rowid < low_ || Offset(rowid) >= span_) return nullptr;
+            switch (Get(rowid)) {
+            case kAbsent: return nullptr;
+            case kNull: return &null;
+            case kOne: return &one;
+            default: break;
+            }
+        }
+        const auto found = others_.find(rowid);
+        return found == others_.end() ? nullptr : &found->second;
     }
 
 private:
-    std::size_t Start(std::int64_t rowid) const {
-        return static_cast<std::size_t>((static_cast<std::uint64_t>(rowid) * 0x9E3779B97F4A7C15ull) >> shift_);
+    enum Code : std::uint8_t { kAbsent, kNull, kOne, kOther };
+    std::uint64_t Offset(std::int64_t rowid) const {
+        return static_cast<std::uint64_t>(rowid) - static_cast<std::uint64_t>(low_);
     }
-    Slot& Place(std::int64_t rowid) {
-        for (std::size_t i = Start(rowid);; i = (i + 1) & (slots_.size() - 1))
-            if (slots_[i].tag == Free || slots_[i].rowid == rowid) return slots_[i];
+    Code Get(std::int64_t rowid) const {
+        const std::uint64_t at = Offset(rowid);
+        return static_cast<Code>((codes_[at / 4] >> (2 * (at % 4))) & 3);
     }
-    void Grow() {
-        std::vector<Slot> old = std::move(slots_);
-        slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-        shift_ = 64;
-        for (std::size_t n = slots_.size(); n > 1; n >>= 1) --shift_;
-        for (const Slot& slot : old)
-            if (slot.tag != Free) Place(slot.rowid) = slot;
+    void Set(std::int64_t rowid, Code code) {
+        const std::uint64_t at = Offset(rowid);
+        codes_[at / 4] = static_cast<std::uint8_t>((codes_[at / 4] & ~(3 << (2 * (at % 4)))) | (code << (2 * (at % 4))));
     }
 
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
-    int shift_ = 64;
+    std::vector<std::pair<std::int64_t, Value>> added_;
+    bool dense_ = false;
+    std::int64_t low_ = 0;
+    std::uint64_t span_ = 0;
+    std::vector<std::uint8_t> codes_;   ///< four codes a byte, so the whole fits the processor's cache
+    std::unordered_map<std::int64_t, Value> others_;
 };
 
 struct Groups {
@@ -140,20 +168,15 @@ std::optional<Groups> CountFromIndexes(SqlConnection& db, std::string& error) {
                             "SELECT rowid, unread FROM Articles WHERE unread < 0 UNION ALL "
                             "SELECT rowid, unread FROM Articles WHERE unread > 0");
     for (; cursor && !cursor->AtEnd(); cursor->MoveNext()) {
-        UnreadValues::Slot slot;
-        slot.rowid = cursor->ColumnInteger(1);
-        switch (cursor->ColumnKind(2)) {
-        case Kind::Null: slot.tag = UnreadValues::Null; break;
-        case Kind::Integer: slot.tag = UnreadValues::Integer; slot.integer = cursor->ColumnInteger(2); break;
-        case Kind::Real: slot.tag = UnreadValues::Real; slot.real = cursor->ColumnReal(2); break;
-        default: return std::nullopt;
-        }
-        values.Put(slot);
+        const Kind kind = cursor->ColumnKind(2);
+        if (kind == Kind::Text || kind == Kind::Blob) return std::nullopt;
+        values.Add(cursor->ColumnInteger(1), {kind, cursor->ColumnInteger(2), cursor->ColumnReal(2)});
     }
     if (db.Error()) {
         error = db.ErrorMessage();
         return Groups{};
     }
+    values.Seal();
 
     Groups groups;
     Counts* current = nullptr;
@@ -167,10 +190,10 @@ std::optional<Groups> CountFromIndexes(SqlConnection& db, std::string& error) {
             current = feed ? &groups.byFeed[*feed] : &groups.noFeed;
         }
         ++current->articles;
-        const UnreadValues::Slot* value = values.Find(cursor->ColumnInteger(2));
+        const UnreadValues::Value* value = values.Find(cursor->ColumnInteger(2));
         if (!value) current->unread.Add(std::int64_t{0});
-        else if (value->tag == UnreadValues::Integer) current->unread.Add(value->integer);
-        else if (value->tag == UnreadValues::Real) current->unread.Add(value->real);
+        else if (value->kind == Kind::Integer) current->unread.Add(value->integer);
+        else if (value->kind == Kind::Real) current->unread.Add(value->real);
     }
     if (db.Error()) error = db.ErrorMessage();
     return groups;

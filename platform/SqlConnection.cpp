@@ -74,7 +74,8 @@ void SqlCursor::StatementDeleter::operator()(sqlite3_stmt* s) const noexcept {
 }
 
 SqlCursor::SqlCursor(std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt, std::weak_ptr<SqlStatus> status, bool atEnd)
-    : stmt_(std::move(stmt)), status_(std::move(status)), atEnd_(atEnd) {
+    : stmt_(std::move(stmt)), status_(std::move(status)), atEnd_(atEnd),
+      columns_(stmt_ ? sqlite3_column_count(stmt_.get()) : 0) {
     // A finished query must not keep its read transaction: the browser needs the file to write.
     if (atEnd_ && stmt_)
         sqlite3_reset(stmt_.get());
@@ -99,7 +100,7 @@ void SqlCursor::MoveNext() {
 }
 
 int SqlCursor::ColumnCount() const {
-    return stmt_ ? sqlite3_column_count(stmt_.get()) : 0;
+    return columns_;
 }
 
 std::string SqlCursor::Column(int oneBasedIndex) const {
@@ -171,8 +172,10 @@ bool SqlConnection::Connect() {
     }
 
     sqlite3* raw = nullptr;
-    // Read-write without create: a missing file is an error, never a new empty database.
-    const int rc = sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    // Read-write without create: a missing file is an error, never a new empty database. A connection is used by
+    // one thread at a time (Interrupt excepted, which the engine allows from any thread), so the engine need not
+    // lock it at every call: a refresh makes a few calls for each of hundreds of thousands of rows.
+    const int rc = sqlite3_open_v2(name.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, HandleDeleter> handle(raw);
     if (rc != SQLITE_OK) {
         SetError(rc, EngineMessage(handle.get(), rc));

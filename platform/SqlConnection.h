@@ -49,6 +49,7 @@ private:
     std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt_;
     std::weak_ptr<SqlStatus> status_;   ///< where a failing step reports, while the connection lives
     bool atEnd_ = true;
+    int columns_ = 0;
 };
 
 class SqlConnection {
