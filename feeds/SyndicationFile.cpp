@@ -36,22 +36,48 @@ std::vector<std::filesystem::path> SideFiles(const std::filesystem::path& file) 
     return files;
 }
 
-std::string Delete(const std::filesystem::path& path) {
-    // The link is left alone: the browser's new database is found again through it.
-    const std::filesystem::path file = RealFile(path);
+Checked Check(const std::filesystem::path& path) {
+    Checked checked;
+    checked.path = path;
+    checked.file = RealFile(path);
+    const std::optional<FileIdentity> before = FileIdentity::Of(checked.file);
+    bool tables = false;
+    {
+        SqlConnection db(checked.file);
+        tables = before && db.Connect() && HasFeedTables(db);
+    }
+    const std::optional<FileIdentity> after = FileIdentity::Of(checked.file);
+    if (before && after && *before == *after) {
+        checked.identity = before;
+        checked.feedTables = tables;
+    }
+    return checked;
+}
+
+Deletion Delete(const Checked& checked) {
+    Deletion result;
     std::error_code ec;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ec)))
-        return file.string() + ": a loop of links";
+    // The link is left alone: the browser's new database is found again through it. The file under that name
+    // must be the one checked: a link re-pointed or a file moved over it since then is another program's.
+    const std::filesystem::path file = RealFile(checked.path);
+    const std::optional<FileIdentity> now = FileIdentity::Of(file);
+    if (!checked.identity || !now || *now != *checked.identity ||
+        std::filesystem::is_symlink(std::filesystem::symlink_status(file, ec))) {
+        result.outcome = Deletion::NotTheCheckedFile;
+        return result;
+    }
     std::filesystem::remove(file, ec);
-    if (ec)
-        return file.string() + ": " + ec.message();
+    if (ec) {
+        result.error = ec.message();
+        return result;
+    }
+    result.outcome = Deletion::Deleted;
     // A journal left behind would be rolled into the new database the browser makes under the same name.
     for (const auto& side : SideFiles(file)) {
         std::filesystem::remove(side, ec);
-        if (ec)
-            return side.string() + ": " + ec.message();
+        if (ec && result.error.empty()) result.error = side.string() + ": " + ec.message();
     }
-    return {};
+    return result;
 }
 
 }  // namespace SyndicationFile

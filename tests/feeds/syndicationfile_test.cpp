@@ -30,21 +30,50 @@ TEST(SyndicationFile, OnlyADatabaseWithSourcesAndArticlesIsAFeedDatabase) {
     }
 }
 
-TEST(SyndicationFile, DeleteRemovesTheRealFileAndItsSideFilesAndKeepsALink) {
+TEST(SyndicationFile, DeleteRemovesTheCheckedFileAndItsSideFilesAndKeepsALink) {
     FixtureDb db;
     const fs::path real = db.path(), dir = db.folder(), link = dir / "link" / "Database3";
     fs::create_directories(link.parent_path());
     fs::create_symlink(real, link);
     for (const auto& side : SyndicationFile::SideFiles(real)) std::ofstream(side) << "x";
     std::ofstream(link.string() + "-journal") << "beside the link: not the database's";
-    EXPECT_EQ(SyndicationFile::RealFile(link), fs::canonical(real));
-    EXPECT_EQ(SyndicationFile::Delete(link), "");
+    const SyndicationFile::Checked checked = SyndicationFile::Check(link);
+    EXPECT_EQ(checked.file, fs::canonical(real));
+    EXPECT_TRUE(checked.feedTables && checked.identity);
+    const SyndicationFile::Deletion deleted = SyndicationFile::Delete(checked);
+    EXPECT_EQ(deleted.outcome, SyndicationFile::Deletion::Deleted);
+    EXPECT_EQ(deleted.error, "");
     EXPECT_FALSE(fs::exists(real));
     for (const auto& side : SyndicationFile::SideFiles(real)) EXPECT_FALSE(fs::exists(side)) << side;
     EXPECT_TRUE(fs::is_symlink(link) && fs::exists(link.string() + "-journal"))
         << "the link stays, so the browser's new file is found through it, and so does what lies beside it";
-    EXPECT_EQ(SyndicationFile::Delete(link), "");   // nothing left: the dangling link stays a link
+    const SyndicationFile::Checked dangling = SyndicationFile::Check(link);   // nothing there to check
+    EXPECT_FALSE(dangling.feedTables || dangling.identity);
+    EXPECT_EQ(SyndicationFile::Delete(dangling).outcome, SyndicationFile::Deletion::NotTheCheckedFile);
     EXPECT_TRUE(fs::is_symlink(link));
+}
+
+// Between the check and the deletion the name comes to mean another file: that file stays, and so do the side files.
+TEST(SyndicationFile, AFileThatIsNoLongerTheOneCheckedIsNotDeleted) {
+    for (const bool movedOver : {false, true}) {
+        SCOPED_TRACE(movedOver ? "another file moved over the checked one" : "the link re-pointed");
+        FixtureDb checkedDb, other;
+        const fs::path link = fs::path(checkedDb.folder()) / "Database3-link";
+        fs::create_symlink(checkedDb.path(), link);
+        const SyndicationFile::Checked checked = SyndicationFile::Check(link);
+        ASSERT_TRUE(checked.feedTables && checked.identity);
+        if (movedOver) {
+            fs::rename(other.path(), checkedDb.path());
+        } else {
+            fs::remove(link);
+            fs::create_symlink(other.path(), link);
+        }
+        std::ofstream(checkedDb.path() + "-journal") << "x";
+        EXPECT_EQ(SyndicationFile::Delete(checked).outcome, SyndicationFile::Deletion::NotTheCheckedFile);
+        EXPECT_TRUE(fs::exists(checkedDb.path() + "-journal"));
+        EXPECT_EQ(checkedDb.state(), FixtureDb::kState);
+        if (!movedOver) EXPECT_EQ(other.state(), FixtureDb::kState);
+    }
 }
 
 }  // namespace

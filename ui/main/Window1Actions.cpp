@@ -30,18 +30,20 @@ void MarkSelected(Window1& w, void (feed::*mark)(SqlConnection&)) {
     w.GetDBInfo(app().showall, [&w] { w.SetListIndex(w.selectedID); });
 }
 
-// What a reset of everything needs to know before it touches anything.
-struct DatabaseCheck {
-    std::string file;        ///< the file behind the connection, empty when none is open
-    bool feedTables = false;
-};
-
-QString NothingDeleted(const DatabaseCheck& check) {
-    if (check.file.empty())
+// Why Reset All deleted nothing, naming the file: none open, no feed database, or another file by now.
+QString NothingDeleted(const SyndicationFile::Checked* checked, const SyndicationFile::Deletion* deletion = nullptr) {
+    if (!checked)
         return QStringLiteral("No feed database is open (%1 could not be opened). Nothing was deleted.")
             .arg(app().dbFileName);
-    return QStringLiteral("%1 is not a feed database: it has no Sources and Articles tables. Nothing was deleted.")
-        .arg(QString::fromStdString(check.file));
+    const QString file = QString::fromStdString(checked->file.string());
+    if (!deletion)
+        return QStringLiteral("%1 is not a feed database: it has no Sources and Articles tables. Nothing was deleted.")
+            .arg(file);
+    if (deletion->outcome == SyndicationFile::Deletion::NotTheCheckedFile)
+        return QStringLiteral("%1 is no longer the file that was checked: it was moved or replaced, or a link to it "
+                              "re-pointed, meanwhile. Nothing was deleted.").arg(file);
+    return QStringLiteral("%1 could not be deleted: %2. Nothing was deleted.")
+        .arg(file, QString::fromStdString(deletion->error));
 }
 
 }  // namespace
@@ -89,34 +91,38 @@ void Window1::bbResetAll_Action() {
     auto exclusive = a.BeginExclusive();
     // Whatever ends this sequence early (the window closing, say), a browser it quit is started again.
     auto restart = std::shared_ptr<void>(nullptr, [](void*) { app().StartBrowserAgain(nullptr, {}); });
+    auto checked = std::make_shared<SyndicationFile::Checked>();
     Sequence* resetAll = Sequence::On(this);
     resetAll
-        ->Then([this, resetAll](Next next) {
-            app().db->Run<DatabaseCheck>(this, [](SqlConnection& db) {
-                DatabaseCheck check;
-                if (db.IsConnected()) {
-                    check.file = db.DatabaseFile().string();
-                    check.feedTables = SyndicationFile::HasFeedTables(db);
+        ->Then([this, resetAll, checked](Next next) {
+            app().db->Run<std::optional<SyndicationFile::Checked>>(this, [](SqlConnection& db) {
+                // The file behind the open connection, looked at as it is now.
+                return db.IsConnected() ? std::optional(SyndicationFile::Check(db.DatabaseFile())) : std::nullopt;
+            }, [resetAll, next, checked](std::optional<SyndicationFile::Checked> check) {
+                if (check && check->feedTables) {
+                    *checked = *check;
+                    return next();
                 }
-                return check;
-            }, [resetAll, next](DatabaseCheck check) {
-                if (check.feedTables) return next();
                 // Another program's database, chosen by mistake, is never deleted.
                 app().seams.beep();
-                app().seams.message(NothingDeleted(check));
+                app().seams.message(NothingDeleted(check ? &*check : nullptr));
                 resetAll->End();
             });
         })
         ->Then([this, restart](Next next) { app().QuitBrowserForAWhile(this, next); })
         ->Wait(2000)
-        ->Then([this, resetAll](Next next) {
-            app().db->Run<std::string>(this, [](SqlConnection& db) {
-                // Checked again at the last moment: only a feed database is ever deleted.
-                if (!db.IsConnected() || !SyndicationFile::HasFeedTables(db)) return std::string("not a feed database");
-                const std::filesystem::path file = db.DatabaseFile();
+        ->Then([this, checked](Next next) {
+            app().db->Run<SyndicationFile::Deletion>(this, [checked](SqlConnection& db) {
                 db.Close();
-                return SyndicationFile::Delete(file);
-            }, [next](std::string) { next(); });
+                return SyndicationFile::Delete(*checked);
+            }, [checked, next](SyndicationFile::Deletion deletion) {
+                // Said, and the sequence goes on: the browser is started again and the list shows what is there.
+                if (deletion.outcome != SyndicationFile::Deletion::Deleted) {
+                    app().seams.beep();
+                    app().seams.message(NothingDeleted(checked.get(), &deletion));
+                }
+                next();
+            });
         })
         ->Wait(1000)
         ->Then([this, restart](Next next) { app().StartBrowserAgain(this, next); })

@@ -177,6 +177,34 @@ TEST_F(Window1ActionsTest, ResetAllDeletesOnlyAFeedDatabase) {
     }
 }
 
+// The link re-pointed at another feed database between the check and the deletion: neither file goes, the user is
+// told which file was checked, and the browser is started again and the list read.
+TEST_F(Window1ActionsTest, ResetAllDeletesNothingOnceThePathNamesAnotherFile) {
+    FixtureDb checked, other;
+    ASSERT_TRUE(other.exec("DELETE FROM Sources WHERE id<>7"));
+    const fs::path link = fs::path(GuiEnvironment::Home().toStdString()) / "Database3";
+    fs::remove(link);
+    fs::create_symlink(checked.path(), link);
+    Window1* w = OpenMainWindow(QString::fromStdString(link.string()));
+    seams.events.clear();
+    seams.onWait = [&](int ms) {
+        if (ms != 2000) return;
+        fs::remove(link);
+        fs::create_symlink(other.path(), link);
+    };
+    w->bbResetAll->click();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(checked.state(), FixtureDb::kState);
+    EXPECT_EQ(other.state(), "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 7");
+    ASSERT_EQ(seams.events.size(), 5) << seams.events.join(" | ").toStdString();   // said once the file is found replaced
+    EXPECT_EQ(seams.events.mid(0, 2) + seams.events.mid(3), (QStringList{"wait 2000", "beep", "wait 1000", "wait 3000"}));
+    EXPECT_TRUE(seams.events[2].contains(QString::fromStdString(checked.path())) &&
+                seams.events[2].endsWith("Nothing was deleted.")) << seams.events[2].toStdString();
+    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
+    EXPECT_EQ(w->ListCount(), 1) << "the list shows the file the path names now";
+    EXPECT_EQ(Enabled(w), "11111 1");
+}
+
 // Closing the window drops the sequence's remaining steps, but a browser it quit is started again.
 TEST_F(Window1ActionsTest, ClosingTheWindowDuringAResetStartsTheBrowserAgainAndStopsThere) {
     struct Case { bool all; int closeAt; bool deleted; };
