@@ -114,16 +114,25 @@ void PrintError(const QString& message) {
     std::fprintf(stderr, "brindlexctl: %s\n", message.toUtf8().constData());
 }
 
-QString DatabasePath(const CtlRequest& request) {
+QString DatabasePath(const CtlRequest& request, QString& error) {
     if (!request.database.isEmpty()) return request.database;
-    // A missing or unreadable file reads as an empty document, whose values are the fallbacks. A document is
-    // written by Save alone, which nothing here calls.
-    const plist document(Preferences::File());
+    // A missing file reads as an empty document, whose values are the fallbacks. A document is written by Save
+    // alone, which nothing here calls.
+    const std::filesystem::path file = Preferences::File();
+    const plist document(file);
+    std::error_code ec;
+    if (document.error && std::filesystem::exists(std::filesystem::symlink_status(file, ec))) {
+        error = QStringLiteral("cannot read the preferences %1 (%2): pass --database PATH, or fix the file")
+                    .arg(FromUtf8(file.string()), FromUtf8(document.errorMessage));
+        return {};
+    }
     return Preferences::Read(document, Preferences::DefaultDatabasePath()).dbFileName;
 }
 
 CtlResult RunCommand(const CtlRequest& request) {
-    const QString path = DatabasePath(request);
+    QString unknown;
+    const QString path = DatabasePath(request, unknown);
+    if (path.isEmpty()) return Failed(unknown);
     SqlConnection db{std::filesystem::path(Utf8(path))};
     if (!db.Connect())   // never creates the file
         return Failed(QStringLiteral("cannot open the database %1: %2").arg(path, FromUtf8(db.ErrorMessage())));

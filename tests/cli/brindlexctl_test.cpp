@@ -109,6 +109,36 @@ TEST_F(Brindlexctl, WithoutADatabaseNamedTakesThePreferencesOnesAndNeverMakesThe
     EXPECT_EQ(fixture.state(), "2003:1 2103:1 2104:0 2105:1 / 2 3 4 6 7 8");
 }
 
+// Preferences that are there but cannot be read do not say which database is meant: without --database nothing is
+// guessed (neither the default database nor any other is touched) and the file is left as it is.
+TEST_F(Brindlexctl, UnreadablePreferencesStopACommandWithoutADatabaseNamed) {
+    FixtureDb fixture;
+    const std::string key = "<key>DatabaseFileName</key><string>" + fixture.path() + "</string>";
+    QProcess plistlib;   // the binary form a Mac's defaults leaves, as Python's plistlib writes it
+    plistlib.start("python3", {"-c", "import plistlib, sys; sys.stdout.buffer.write(plistlib.dumps("
+                                     "{'DatabaseFileName': sys.argv[1]}, fmt=plistlib.FMT_BINARY))", QString::fromStdString(fixture.path())});
+    ASSERT_TRUE(plistlib.waitForFinished(10000));
+    const std::string forms[] = {"not a property list at all\n",
+                                 "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" + key + "</dict></plist>\n",
+                                 plistlib.readAllStandardOutput().toStdString()};
+    prefsWritten_ = true;
+    for (const std::string& prefs : forms) {
+        SCOPED_TRACE(prefs.substr(0, 20));
+        for (const char* name : {"data/BrindleX/Preferences/Brindle.plist", "Library/Preferences/Brindle.plist"}) {
+            QDir().mkpath(QFileInfo(home_.filePath(name)).absolutePath());
+            std::ofstream(home_.filePath(name).toStdString(), std::ios::binary) << prefs;
+        }
+        const Outcome refused = Ctl({"mark-all-read"});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(std::regex_match(refused.err, std::regex("brindlexctl: [^\n]*Brindle\\.plist[^\n]*--database[^\n]*\n"))) << refused.err;
+        EXPECT_EQ(fixture.state(), FixtureDb::kState);
+        EXPECT_EQ(Bytes(home_.filePath("data/BrindleX/Preferences/Brindle.plist")), prefs);
+        EXPECT_EQ(Ctl({"mark-all-read", "--database", QString::fromStdString(fixture.path())}).status, 0);
+        EXPECT_EQ(fixture.state(), "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8");
+        fixture.exec("UPDATE Articles SET unread=1 WHERE id IN (2003, 2102, 2103, 2105)");
+    }
+}
+
 TEST_F(Brindlexctl, BadInputsFailWithTheirStatusAndOneLineAndLeaveTheFileAsItWas) {
     enum Db { Fixture, Missing, Text, NoTables };
     const struct { Db db; QStringList args; int status; } cases[] = {
