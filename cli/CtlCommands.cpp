@@ -32,11 +32,16 @@ CtlResult Failed(const QString& message) {
 
 QJsonValue JsonText(const std::string& text) { return FromUtf8(text); }
 
-// A title as a terminal may show it: control characters (escape sequences among them) become '?'.
+// A title as a terminal may show it: control characters (escape sequences among them), format characters (a
+// right-to-left override would reorder the line) and line separators become '?'.
 QString Printable(const FeedRow& f) {
     QString title = FromUtf8(f.title.empty() ? f.url : f.title);
-    for (QChar& c : title)
-        if (c.category() == QChar::Other_Control) c = QLatin1Char('?');
+    for (QChar& c : title) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format ||
+            category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            c = QLatin1Char('?');
+    }
     return title;
 }
 

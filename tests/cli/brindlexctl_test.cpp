@@ -55,11 +55,11 @@ struct Brindlexctl : ::testing::Test {
 
 TEST_F(Brindlexctl, CommandsShowAndChangeTheDatabase) {
     const struct { const char* name; const char* sql; QStringList args; std::string out; const char* state; const char* commands; } cases[] = {
-        {"list", "UPDATE Sources SET title='Slash'||char(27)||'[2Jdot' WHERE id=3; DELETE FROM Sources WHERE id IN (2,7)", {"list"},
+        {"list", "UPDATE Sources SET title='Slash'||char(27)||'[2Jdot'||char(8238)||'!' WHERE id=3; DELETE FROM Sources WHERE id IN (2,7)", {"list"},
          "KEY  ARTICLES  UNREAD  SUBSCRIBED  TITLE\n"
          "  8         0       0  yes         http://www.macosxhints.com/backend/geeklog.rdf\n"
          "  1         2       1  yes         Apple Hot News\n"
-         "  3         1       0  yes         Slash?[2Jdot\n", "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 3 4 6 8", ""},
+         "  3         1       0  yes         Slash?[2Jdot?!\n", "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 3 4 6 8", ""},
         {"list as JSON", "DELETE FROM Sources WHERE id NOT IN (1,4,8)", {"list", "--all", "--json"},
          R"([{"articles":0,"homePage":null,"id":8,"subscribed":true,"title":"","unread":0,"url":"http://www.macosxhints.com/backend/geeklog.rdf"},)"
          R"({"articles":2,"homePage":"http://www.apple.com/hotnews/","id":1,"subscribed":true,"title":"Apple Hot News","unread":1,"url":"http://www.apple.com/main/rss/hotnews/hotnews.rss"},)"
