@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include <QDir>
+#include <cerrno>
 #include <QEvent>
 #include <QStandardPaths>
 #include <QWidget>
@@ -157,16 +158,28 @@ bool App::SetPrefs() {
         prefs->root->SetBoolean("AutoRefresh", AutoRefresh);
     } catch (...) {
     }
+    // What reading left (a file not there yet, say) is no failure of the save: from here the error is Save's own.
+    prefs->error = false;
+    prefs->errorMessage.clear();
     prefs->Save();
     return false;
 }
 
-void App::ApplyPreferences(const QString& dbFile, bool autoRefresh, std::int32_t interval) {
+QString App::ApplyPreferences(const QString& dbFile, bool autoRefresh, std::int32_t interval) {
     dbFileName = dbFile;
     AutoRefresh = autoRefresh;
     UpdateInterval = interval;
     emit preferencesChanged();   // the main window switches its mode at once
     SetPrefs();
+    if (!prefs->error) return {};
+    // The store's words are general; what stands in the way is said where it can be told.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(preferencesFile, ec);
+    QString why = QString::fromStdString(prefs->errorMessage);
+    if (ec.value() == ELOOP) why = QStringLiteral("its links go round in a loop");
+    else if (std::filesystem::is_directory(status)) why = QStringLiteral("it is a folder");
+    return QStringLiteral("The preferences could not be saved to %1: %2.")
+        .arg(QString::fromStdString(preferencesFile.string()), why);
 }
 
 void App::CheckBrowser() {

@@ -41,8 +41,9 @@ public:
     bool RelaunchSafari(QObject* context = nullptr, std::function<void()> then = {});
     bool GetPrefs();
     bool SetPrefs();
-    /// Save in the preferences window: takes the three values, tells the windows, writes the file.
-    void ApplyPreferences(const QString& dbFile, bool autoRefresh, std::int32_t interval);
+    /// Save in the preferences window: takes the three values, tells the windows, writes the file. Returns what
+    /// to tell the user when the file could not be written (naming it and why), else empty text.
+    QString ApplyPreferences(const QString& dbFile, bool autoRefresh, std::int32_t interval);
 
     /// Asks the script whether the browser runs; SafariRunning and browserStateChanged follow the answer.
     void CheckBrowser();

@@ -82,9 +82,16 @@ void plist::Load(const std::filesystem::path& file, const std::filesystem::path&
         }
         headers.push_back(line);
     }
-    if (opened) {
-        root->Load(&reader, "root", false, nullptr, this, true);
-    } else {
+    if (opened && !root->Load(&reader, "root", false, nullptr, this, true)) {
+        // Nested too deep to be accepted: no property list, so every line of the file is a header line, as
+        // for any other file that is none.
+        headers.assign(1, std::string());
+        std::ifstream again(source, std::ios::binary);
+        plistLineReader all(again);
+        while (all.ReadLine(line)) headers.push_back(line);
+        opened = false;
+    }
+    if (!opened) {
         error = true;
         errorMessage = "Not a plist file";
         root->Load(nullptr, "root", false, nullptr, this, false);

@@ -38,8 +38,13 @@ public:
     std::int32_t currentIndex = 0;                     ///< key iteration position (0-based)
     bool eof = false;                                  ///< set when the iteration runs past the last key
 
-    // Reading (plistdictread.cpp). stream may be null: the node is then set up empty.
-    void Load(plistLineReader* stream, const std::string& name, bool isArray, plistDict* parent, plist* document,
+    /// The deepest nesting of dictionaries and arrays a file may have, the root counted: deeper ones are no
+    /// property list the program accepts (saving them again would cost memory out of all proportion).
+    static constexpr std::size_t kMaxDepth = 512;
+
+    // Reading (plistdictread.cpp). stream may be null: the node is then set up empty. False when the body nests
+    // deeper than kMaxDepth below this node: the node is then left empty, and the rest of the stream unread.
+    bool Load(plistLineReader* stream, const std::string& name, bool isArray, plistDict* parent, plist* document,
               bool readBody);
     /// The line without its leading control characters (tabs, CR, LF and the like).
     static std::string StripAll(const std::string& line);

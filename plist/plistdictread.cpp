@@ -63,7 +63,7 @@ void CloseGaps(plistDict& node) {
 
 std::string plistDict::StripAll(const std::string& line) { return std::string(StripControl(line)); }
 
-void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool array, plistDict* parentNode,
+bool plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool array, plistDict* parentNode,
                      plist* document, bool readBody) {
     values.Clear();
     types.Clear();
@@ -78,7 +78,7 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
     isArray = array;
     currentIndex = 0;
     eof = false;
-    if (!readBody || !stream) return;
+    if (!readBody || !stream) return true;
 
     // Nested nodes share the stream; an explicit stack instead of recursion keeps a deeply nested file
     // from exhausting the call stack.
@@ -164,6 +164,10 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
         st.typeName.assign(tag);
         const bool isDict = EqualsNoCase(tag, "dict");
         if (isDict || EqualsNoCase(tag, "array")) {
+            if (!selfClosing && stack.size() >= kMaxDepth) {
+                Load(nullptr, nodeName, array, parentNode, document, false);
+                return false;
+            }
             plistDict* childNode = node.AttachChild(st.key, !isDict);
             if (st.indexed) st.childAt[st.key].push_back(node.children.size() - 1);
             if (!selfClosing) stack.emplace_back(childNode, isDict ? "</dict>" : "</array>");
@@ -188,4 +192,5 @@ void plistDict::Load(plistLineReader* stream, const std::string& nodeName, bool 
         st.collected.assign(rest);
     }
     while (!stack.empty()) endNode();  // the file ended inside these nodes
+    return true;
 }

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -250,15 +251,28 @@ TEST_F(PlistTest, SaveReplacesTheFileWholeOrNotAtAll) {
     }
 }
 
-TEST_F(PlistTest, DeepNestingDoesNotOverflowTheStack) {
-    const int depth = 200000;  // far deeper than a recursive reader or teardown survives
-    std::string open, close;
-    for (int i = 0; i < depth; ++i) open += "<key>k</key>\n<dict>\n";
-    for (int i = 0; i < depth; ++i) close += "</dict>\n";
-    auto doc = LoadText(kHeader + open + "<key>leaf</key>\n<integer>1</integer>\n" + close + kFooter);
-    plistDict* node = doc->root.get();
-    for (int i = 0; i < depth && node; ++i) node = node->child("k");
-    EXPECT_EQ(node ? node->GetInteger("leaf") : 0, 1);
+// Nested deeper than 512 levels (the root counted) a file is no property list the program accepts: read as one
+// that is none (every line a header line, nothing loaded), so a save writes it back as it was, however deep.
+TEST_F(PlistTest, NestingDeeperThanTheLimitIsNoPropertyList) {
+    for (const int depth : {511, 512, 200000}) {   // levels below the root
+        SCOPED_TRACE(depth);
+        std::string open, close;
+        for (int i = 0; i < depth; ++i) open += "<key>k</key>\n<dict>\n";
+        for (int i = 0; i < depth; ++i) close += "</dict>\n";
+        const std::string text = kHeader + open + "<key>leaf</key>\n<integer>1</integer>\n" + close + kFooter;
+        auto doc = LoadText(text);
+        plistDict* node = doc->root.get();
+        for (int i = 0; i < depth && node; ++i) node = node->child("k");
+        if (depth == 511) {
+            EXPECT_FALSE(doc->error);
+            EXPECT_EQ(node ? node->GetInteger("leaf") : 0, 1);
+            continue;
+        }
+        EXPECT_EQ(doc->errorMessage, "Not a plist file");
+        EXPECT_EQ(doc->root->count(), 0);
+        EXPECT_EQ(doc->headers.size(), 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+        EXPECT_EQ(SaveText(*doc), text + "</dict>\n</plist>\n") << "saved in proportion to what was read";
+    }
 }
 
 // The store's half of the exchange with plistlib: tests/scripts/plist_interop.sh runs it with

@@ -153,8 +153,14 @@ void winPrefs::pbCancel_Action() {
 }
 
 void winPrefs::pbSave_Action() {
-    // The main window switches its mode at once, then the file is written.
-    app().ApplyPreferences(efLibFilePath->toPlainText(), cbUpdate->isChecked(), IntervalFromText(efInterval->text()));
+    // The main window switches its mode at once, then the file is written. A file that could not be written is
+    // said, and the window stays, so nothing seems saved that is not.
+    const QString failed = app().ApplyPreferences(efLibFilePath->toPlainText(), cbUpdate->isChecked(),
+                                                  IntervalFromText(efInterval->text()));
+    if (!failed.isEmpty()) {
+        app().seams.message(failed);
+        return;
+    }
     app().prefsVisible = false;
     hide();
     close();

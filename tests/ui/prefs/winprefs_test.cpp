@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/DockTile.h"
 #include "tests/support/gui/GuiTest.h"
 #include "ui/main/Window1.h"
@@ -142,6 +144,29 @@ TEST_F(WinPrefsTest, SaveWritesTheValuesAndClosesLeavingAClosedMainWindowClosed)
     app().GetPrefs();   // from the file
     EXPECT_EQ(app().dbFileName + " " + QString::number(app().UpdateInterval), "/new/place/Database3 1");
     EXPECT_TRUE(app().AutoRefresh);
+}
+
+// A preferences file that cannot be written (a folder in its place, a loop of links): Save says so, naming the file
+// and why, and the window stays open; once the way is clear, Save writes and closes.
+TEST_F(WinPrefsTest, ASaveThatFailsIsSaidAndTheWindowStaysOpen) {
+    const std::filesystem::path file = app().preferencesFile;
+    for (const char* obstacle : {"it is a folder", "its links go round in a loop"}) {
+        SCOPED_TRACE(obstacle);
+        std::filesystem::remove_all(file);
+        if (QString(obstacle).contains("folder")) std::filesystem::create_directories(file / "inside");
+        else std::filesystem::create_symlink(file.filename(), file);
+        winPrefs* p = winPrefs::instance();
+        seams.messages.clear();
+        p->pbSave->click();
+        EXPECT_EQ(seams.messages, QStringList{"The preferences could not be saved to " +
+                                              QString::fromStdString(file.string()) + ": " + obstacle + "."});
+        EXPECT_EQ(winPrefs::instance(false), p);
+        EXPECT_TRUE(p->isVisible() && app().prefsVisible);
+    }
+    std::filesystem::remove_all(file);
+    winPrefs::instance()->pbSave->click();
+    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible);
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
 }
 
 TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
