@@ -1,7 +1,9 @@
 #include "ui/main/DetailPane.h"
 
 #include <QDir>
+#include <QFutureWatcher>
 #include <QGroupBox>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QImageReader>
 #include <QLabel>
 #include <QUrl>
@@ -46,6 +48,32 @@ QString TempIconFile(const QString& url) {
 bool IsIconFormat(const QByteArray& format) {
     static const QList<QByteArray> formats{"png", "gif", "jpeg", "jpg", "ico", "bmp"};
     return formats.contains(format.toLower());
+}
+
+struct FittedIcon {
+    QImage picture;   ///< null: nothing to draw
+    QRect place;      ///< in the box
+};
+
+// Runs in the thread pool: a large icon takes long to decode, and the window must not wait for it. The size is read
+// from the file's header first, so a picture too large to be an icon is never decoded at all.
+FittedIcon DecodeIcon(const QString& file) {
+    QImageReader reader(file);
+    reader.setDecideFormatFromContent(true);   // the name says .png, the body may be anything
+    if (!IsIconFormat(reader.format())) return {};
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > DetailPane::kLargestIcon || size.height() > DetailPane::kLargestIcon)
+        return {};
+    const QImage pic = reader.read();
+    if (pic.isNull()) return {};
+    const QVector<std::int32_t> fitted = DetailPane::GetImageSize(pic);
+    const int w = fitted[1], h = fitted[2];
+    if (w <= 0 || h <= 0) return {};
+    const int x = static_cast<int>((kIconBox - static_cast<double>(w)) / 2.0);
+    const int y = static_cast<int>((kIconBox - static_cast<double>(h)) / 2.0);
+    // Kept at the size it is drawn: the box repaints it often, and a large picture would be scaled every time.
+    return {pic.size() == QSize(w, h) ? pic : pic.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+            QRect(x, y, w, h)};
 }
 
 QLabel* PlainLabel(const QString& text, QWidget* parent, const char* name, const QRect& place) {
@@ -106,6 +134,7 @@ void DetailPane::Show(const feed& record) {
 }
 
 void DetailPane::ClearIcon() {
+    ++decodes_;
     Canvas2->Clear();
     TCPSocket1->Cancel();
 }
@@ -123,17 +152,14 @@ void DetailPane::FetchIcon(const QString& iconText, const QString& homePage) {
 void DetailPane::IconArrived(int httpStatus, const QString& file) {
     if (httpStatus != 200) return;
     Canvas2->Clear();
-    QImageReader reader(file);
-    reader.setDecideFormatFromContent(true);   // the name says .png, the body may be anything
-    if (!IsIconFormat(reader.format())) return;
-    const QImage pic = reader.read();
-    if (pic.isNull()) return;
-    const QVector<std::int32_t> size = GetImageSize(pic);
-    const int w = size[1], h = size[2];
-    if (w <= 0 || h <= 0) return;
-    const int x = static_cast<int>((kIconBox - static_cast<double>(w)) / 2.0);
-    const int y = static_cast<int>((kIconBox - static_cast<double>(h)) / 2.0);
-    Canvas2->SetIcon(pic, QRect(x, y, w, h));
+    const int decode = ++decodes_;
+    auto* watcher = new QFutureWatcher<FittedIcon>(this);
+    connect(watcher, &QFutureWatcher<FittedIcon>::finished, this, [this, watcher, decode] {
+        watcher->deleteLater();
+        const FittedIcon icon = watcher->result();
+        if (decode == decodes_ && !icon.picture.isNull()) Canvas2->SetIcon(icon.picture, icon.place);
+    });
+    watcher->setFuture(QtConcurrent::run(DecodeIcon, file));
 }
 
 void DetailPane::OpenLink(const QString& text) {

@@ -38,9 +38,11 @@ public:
     /// Starts fetching the icon (a site-relative address resolves against the home page); the box stays
     /// blank when there is none to fetch.
     void FetchIcon(const QString& iconText, const QString& homePage);
-    /// Draws a fetched icon, fitted and centred; anything that is not one of the usual icon formats
-    /// leaves the box blank.
+    /// Decodes a fetched icon away from the window's thread, then draws it fitted and centred (unless another
+    /// feed's icon was asked for meanwhile). Anything that is not one of the usual icon formats, or larger than
+    /// kLargestIcon either way, leaves the box blank.
     void IconArrived(int httpStatus, const QString& file);
+    static constexpr int kLargestIcon = 4096;
     /// Opens an http or https address with the user's browser; anything else only beeps.
     void OpenLink(const QString& text);
 
@@ -50,4 +52,7 @@ public:
 signals:
     void urlPressed();
     void homePagePressed();
+
+private:
+    int decodes_ = 0;   ///< counts the icons asked for: a decode that finds it moved on is dropped
 };

@@ -1,6 +1,7 @@
 #include "tests/support/gui/GuiTest.h"
 
 #include <QEventLoop>
+#include <QThreadPool>
 #include <filesystem>
 
 #include "app/BrowserControl.h"
@@ -45,7 +46,11 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
 }
 
 bool Settle(FakeSeams* seams, int timeoutMs) {
-    auto quiet = [&] { return app().db->Idle() && app().browser().Idle() && (!seams || seams->Idle()); };
+    // The thread pool decodes icons; waitForDone(0) only looks whether anything is queued or running there.
+    auto quiet = [&] {
+        return app().db->Idle() && app().browser().Idle() && (!seams || seams->Idle()) &&
+               QThreadPool::globalInstance()->waitForDone(0);
+    };
     // A result may be on its way when everything looks quiet: deliver it, then look again.
     return WaitUntil([&] {
         if (!quiet()) return false;

@@ -128,11 +128,14 @@ TEST_F(DetailPaneTest, SiteRelativeIconUrlIsResolvedAgainstTheHomePageAndRedirec
     EXPECT_EQ(w->Canvas2->IconRect(), QRect(40, 50, 40, 20));
 }
 
+// Nothing to draw, or a picture larger than any icon (its size read from the header, never decoded): a blank box.
 TEST_F(DetailPaneTest, FailedOrUndecodableAnswersLeaveTheBoxBlank) {
     const struct { const char* label; TestResponse response; } cases[] = {
         {"404", {404, "text/html", "<html>gone</html>"}},
         {"html", {200, "text/html", "<html><body>Not an image</body></html>"}},
-        {"no icon format", {200, "image/png", EncodedImage(10, 10, Qt::red, "PPM")}}};
+        {"no icon format", {200, "image/png", EncodedImage(10, 10, Qt::red, "PPM")}},
+        {"too wide", {200, "image/png", EncodedImage(4097, 1, Qt::red, "PNG")}},
+        {"too tall", {200, "image/gif", EncodedImage(2, 4097, Qt::red, "GIF")}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         http.Serve("/icon.png", c.response);
@@ -140,8 +143,14 @@ TEST_F(DetailPaneTest, FailedOrUndecodableAnswersLeaveTheBoxBlank) {
         completions = 0;
         Select(w, "1");
         ASSERT_TRUE(WaitUntil([&] { return completions == 1; }));
+        ASSERT_TRUE(Settle());   // decoded, or refused
         EXPECT_TRUE(w->Canvas2->Icon().isNull());
     }
+    http.Serve("/icon.png", {200, "image/png", EncodedImage(4096, 2, Qt::red, "PNG")});   // the largest there is
+    Window1* w = Open(http.Url("/icon.png").toString());
+    Select(w, "1");
+    ASSERT_TRUE(WaitForIcon(w));
+    EXPECT_EQ(w->Canvas2->IconRect(), QRect(0, 59, 120, 1));
 }
 
 TEST_F(DetailPaneTest, ASelectionChangeDuringAFetchNeverDrawsTheOldIcon) {
