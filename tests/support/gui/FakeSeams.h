@@ -34,14 +34,19 @@ public:
             fileDialogTitles << title;
             fileDialogFolders << place;
             events << "choose " + title;
-            QTimer::singleShot(0, context, [answer, choice = fileChoice] { answer(choice); });
+            const int id = ++lastStep_;
+            pending_.insert(id, QPointer<QObject>(context));
+            QTimer::singleShot(0, context, [this, id, answer, choice = fileChoice] {
+                pending_.remove(id);
+                answer(choice);
+            });
         };
         s.chooseFile = dialog;
         s.chooseSaveFile = dialog;
     }
     ~FakeSeams() { app().seams = previous_; }
 
-    /// No timed step is waiting to run (steps whose context has gone never will).
+    /// No timed step or dialog answer is waiting to run (those whose context has gone never will).
     bool Idle() {
         for (auto it = pending_.begin(); it != pending_.end();) it = it.value() ? std::next(it) : pending_.erase(it);
         return pending_.isEmpty();
@@ -59,6 +64,6 @@ public:
 
 private:
     Seams previous_;
-    QHash<int, QPointer<QObject>> pending_;   ///< timed steps set up and not yet run, by number
+    QHash<int, QPointer<QObject>> pending_;   ///< timed steps and dialog answers not yet given, by number
     int lastStep_ = 0;
 };

@@ -36,13 +36,18 @@ void ResetApp() {
 }  // namespace GuiEnvironment
 
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    // What held when the loop stopped is the answer: asking again would let more events in first.
+    bool held = pred();
+    if (held) return true;
     QEventLoop loop;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] { if (pred()) loop.quit(); });
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if ((held = pred())) loop.quit();
+    });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     poll.start(5);
-    if (!pred()) loop.exec();
-    return pred();
+    loop.exec();
+    return held;
 }
 
 bool Settle(FakeSeams* seams, int timeoutMs) {
@@ -51,10 +56,12 @@ bool Settle(FakeSeams* seams, int timeoutMs) {
         return app().db->Idle() && app().browser().Idle() && (!seams || seams->Idle()) &&
                QThreadPool::globalInstance()->waitForDone(0);
     };
-    // A result may be on its way when everything looks quiet: deliver it, then look again.
+    // A result may be on its way when everything looks quiet: deliver it, and what was let go to be deleted (a
+    // finished sequence holds the token that keeps the buttons disabled), then look again.
     return WaitUntil([&] {
         if (!quiet()) return false;
         QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return quiet();
     }, timeoutMs);
 }

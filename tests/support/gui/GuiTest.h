@@ -25,7 +25,7 @@ void ResetApp();     ///< App fields back to their start values, main window del
 /// Spins the event loop until pred() holds or timeoutMs passes; true when pred() held.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 /// Spins the event loop until the database worker, the browser script, the timed steps and the decoding of icons
-/// are all done.
+/// are all done (an icon's download is not waited for).
 /// (seams null: their timed steps are not waited for).
 bool Settle(FakeSeams* seams, int timeoutMs = 5000);
 /// Builds and opens the main window on the database file, as start-up does after GetPrefs, and settles.
