@@ -34,8 +34,8 @@ function(brindlex_macos_bundle target)
   # Qt's frameworks are named @rpath/...; installed, the program finds the copies deployed into the bundle
   # through this run path, and CMake adds none for a bundle by itself
   # (https://gitlab.kitware.com/cmake/cmake/-/issues/22997). qt_add_executable would add the same
-  # (qtbase, src/corelib/Qt6AppleMacros.cmake, _qt_internal_finalize_macos_app); the deployment script keeps an
-  # existing run path rather than add one. In the build folder CMake's build run path to Qt applies instead.
+  # (qtbase, src/corelib/Qt6AppleMacros.cmake, _qt_internal_finalize_macos_app). In the build folder CMake's
+  # build run path to Homebrew's Qt applies instead.
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "@executable_path/../Frameworks")
 
   # Bundle sources marked for Resources are copied into Contents/Resources, which CMake makes for them. The
