@@ -82,9 +82,11 @@ if [ -n "$INSTALLED" ]; then
     { cat "$WORK/apt.log" >&2; fail "apt-get purge"; }
   INSTALLED=
   ! dpkg-query -W -f='${Status}' brindlex 2>/dev/null | grep -q "installed" || fail "brindlex is still installed"
-  # Caches that other packages' triggers rebuild over every installed package belong to those packages.
+  # What is new and belongs to no installed package was left by this one (files other packages installed
+  # meanwhile are theirs); the caches that other packages' triggers rebuild over every package are theirs too.
   after="$(snapshot | sort)"
-  left="$(comm -13 <(echo "$before") <(echo "$after") | grep -vE '/(mimeinfo|icon-theme)\.cache$' || :)"
+  left="$(comm -13 <(echo "$before") <(echo "$after") | { grep -vE '/(mimeinfo|icon-theme)\.cache$' || :; } |
+          while read -r f; do dpkg -S "$f" > /dev/null 2>&1 || echo "$f"; done)"
   [ -z "$left" ] || fail "left behind: $left"
 else
   rm -rf "$WORK/root"
