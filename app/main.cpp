@@ -5,6 +5,7 @@
 #include "app/App.h"
 #include "app/MenuBar1.h"
 #include "platform/DockTile.h"
+#include "platform/QuitSignals.h"
 #include "ui/main/Window1.h"
 #include "ui/prefs/winPrefs.h"
 
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
     QObject::connect(&application.dock(), &DockTile::manageRequested, &application,
                      [] { app()._FileManage_Action(); });
     QObject::connect(&application.dock(), &DockTile::quitRequested, &application, &App::RequestQuit);
+    // Ended by the session at logout (SIGTERM) or by Ctrl-C, it quits as from its menu: a browser quit for a
+    // reset is started again first.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &application, &App::RequestQuit);
     Window1::FollowApp(application);
 
     Window1::Construct();

@@ -103,16 +103,24 @@ void ScriptRunner::Cancel() {
     if (process->state() == QProcess::NotRunning) process->deleteLater();
 }
 
-QString ScriptRunner::LocateScript() {
-    const QDir here(QCoreApplication::applicationDirPath());
-#ifdef Q_OS_MACOS
-    const QStringList candidates{here.filePath(QStringLiteral("../Resources/browser-control.scpt")),
-                                 here.filePath(QStringLiteral("browser-control"))};
-#else
-    const QStringList candidates{here.filePath(QStringLiteral("browser-control")),
-                                 here.filePath(QStringLiteral("../libexec/brindlex/browser-control"))};
-#endif
+QString ScriptRunner::LocateScriptFrom(const QString& programDir, bool macos) {
+    const QDir here(programDir);
+    const QStringList candidates =
+        macos ? QStringList{here.filePath(QStringLiteral("../Resources/browser-control.scpt")),
+                            here.filePath(QStringLiteral("BrindleX.app/Contents/Resources/browser-control.scpt")),
+                            here.filePath(QStringLiteral("browser-control"))}
+              : QStringList{here.filePath(QStringLiteral("browser-control")),
+                            here.filePath(QStringLiteral("../libexec/brindlex/browser-control"))};
     for (const QString& c : candidates)
         if (QFileInfo(c).isFile()) return QDir::cleanPath(c);
     return QDir::cleanPath(candidates.first());
+}
+
+QString ScriptRunner::LocateScript() {
+#ifdef Q_OS_MACOS
+    constexpr bool macos = true;
+#else
+    constexpr bool macos = false;
+#endif
+    return LocateScriptFrom(QCoreApplication::applicationDirPath(), macos);
 }

@@ -45,6 +45,11 @@ public:
 
     /// Beside the executable (in the bundle's resources on macOS), else the installed copy.
     static QString LocateScript();
+    /// The script for a program in programDir: on macOS the compiled script in its own bundle's Resources,
+    /// else in a BrindleX.app beside it (brindlexctl in the build folder), else a plain script beside it;
+    /// elsewhere beside it, else in ../libexec/brindlex. The first of those that is a file, else the first
+    /// (reported missing when run). Either layout can be asked for on any system, so both are tested anywhere.
+    static QString LocateScriptFrom(const QString& programDir, bool macos);
 
 private:
     /// Stops the time-out and lets go of the process, whose signals no longer reach this runner.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Draws the BrindleX application icon with ImageMagick and writes it at the sizes the program ships.
 # The design: a tile in brindle browns (amber ground, darker tiger stripes) carrying a white feed glyph.
-# Run from anywhere; the PNGs land in resources/icons/ and the macOS icon in packaging/macos/BrindleX.icns
-# (by make-icns.sh), all committed, so builds need neither ImageMagick nor png2icns.
+# Run from anywhere; the PNGs land in resources/icons/, the 1024-pixel one (for the macOS icon alone) and the
+# macOS icon packaging/macos/BrindleX.icns (by make-icns.sh) in packaging/macos/, all committed, so builds need
+# neither ImageMagick nor png2icns.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OUT="$ROOT/resources/icons"
@@ -51,9 +52,11 @@ convert "$WORK/glyph-14.png" -channel A -evaluate multiply 0.45 +channel -blur 0
 convert "$WORK/tile.png" "$WORK/shadow.png" -composite "$WORK/glyph-0.png" -composite \
   "$WORK/mask.png" -alpha on -compose DstIn -composite "$WORK/icon.png"
 
-for size in 16 32 48 64 128 256 512; do
+for size in 16 32 48 64 128 256 512 1024; do
+  dest="$OUT/brindlex-$size.png"
+  [ "$size" = 1024 ] && dest="$ROOT/packaging/macos/brindlex-1024.png"   # for the macOS icon alone
   convert "$WORK/icon.png" -filter Lanczos -resize ${size}x${size} -depth 8 -strip \
-    -define png:exclude-chunks=date,time "$OUT/brindlex-$size.png"
+    -define png:exclude-chunks=date,time "$dest"
 done
-echo "icons written to $OUT"
+echo "icons written to $OUT and packaging/macos"
 "$ROOT/tools/make-icns.sh"

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
@@ -57,11 +58,35 @@ TEST(ScriptRunner, GivesStatusOutputAndErrorOutputWithoutBlocking) {
         EXPECT_EQ(r.errorOutput, c.err);
         EXPECT_FALSE(runner.IsRunning());
     }
+}
+
+// Both layouts on any system: the program in a bundle's Contents/MacOS, brindlexctl beside BrindleX.app in the
+// build folder, the Linux build folder, and an installed prefix. Each layout holds only its own script.
+TEST(ScriptRunner, FindsTheScriptWhereEachLayoutKeepsIt) {
+    QTemporaryDir dir;
+    const auto put = [&](const QString& path) {
+        QDir().mkpath(QFileInfo(dir.filePath(path)).path());
+        WriteScript(dir, path, "");
+        return QDir::cleanPath(dir.filePath(path));
+    };
+    for (const char* program : {"bundle/BrindleX.app/Contents/MacOS/BrindleX", "bundle/brindlexctl", "usr/bin/BrindleX"})
+        put(program);
+    const QString bundled = put("bundle/BrindleX.app/Contents/Resources/browser-control.scpt");
+    EXPECT_EQ(ScriptRunner::LocateScriptFrom(dir.filePath("bundle/BrindleX.app/Contents/MacOS"), true), bundled);
+    EXPECT_EQ(ScriptRunner::LocateScriptFrom(dir.filePath("bundle"), true), bundled);
+    EXPECT_EQ(ScriptRunner::LocateScriptFrom(dir.filePath("bundle"), false), dir.filePath("bundle/browser-control"));
+    EXPECT_EQ(ScriptRunner::LocateScriptFrom(dir.filePath("elsewhere"), true),
+              QDir::cleanPath(dir.filePath("Resources/browser-control.scpt")));   // missing: the first place
+
+    const QString beside = put("build/browser-control"), installed = put("usr/libexec/brindlex/browser-control");
+    EXPECT_EQ(ScriptRunner::LocateScriptFrom(dir.filePath("build"), false), beside);
+    EXPECT_EQ(ScriptRunner::LocateScriptFrom(dir.filePath("usr/bin"), false), installed);
+    EXPECT_EQ(ScriptRunner::LocateScript(),
+              ScriptRunner::LocateScriptFrom(QCoreApplication::applicationDirPath(),
 #ifdef Q_OS_MACOS
-    EXPECT_EQ(ScriptRunner::LocateScript(), QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                                             "/../Resources/browser-control.scpt"));
+                                             true));
 #else
-    EXPECT_EQ(ScriptRunner::LocateScript(), QCoreApplication::applicationDirPath() + "/browser-control");
+                                             false));
 #endif
 }
 

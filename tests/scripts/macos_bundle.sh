@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The macOS bundle's own files, checked on any system: the Info.plist the build configured, read with plistlib,
-# and the icon it names, parsed as an icns container that must hold every size the PNGs come in.
+# and the icon it names, parsed as an icns container that must hold every size the PNGs come in, 1024 pixels
+# (ic10, macOS's largest) among them.
 # Usage: macos_bundle.sh BUILD_DIR. Exits non-zero on any failure.
 set -euo pipefail
 python3 - "${1:?usage: macos_bundle.sh BUILD_DIR}" "$(dirname "${BASH_SOURCE[0]}")/../.." <<'PY'
@@ -12,12 +13,15 @@ def check(ok, what): ok or failures.append(what)
 
 # --- Info.plist: the keys macOS reads to start the bundle (a pattern where only the form is fixed) -----------
 info = plistlib.loads(open(os.path.join(build, 'Info.plist'), 'rb').read())   # a build folder not configured fails here
+# Off a Mac no QtCore can be read, so the bundle's minimum is the deployment target when set higher, else 14.0
+# (on a Mac it follows QtCore, which tests/macos checks).
 target = re.search(r'^CMAKE_OSX_DEPLOYMENT_TARGET:\w+=(.+)$', open(os.path.join(build, 'CMakeCache.txt')).read(), re.M)
+minimum = max(['14.0'] + ([target.group(1)] if target else []), key=lambda v: tuple(map(int, v.split('.'))))
 version = re.compile(r'\d+(\.\d+)*')
 expected = {
     'CFBundleExecutable': 'BrindleX', 'CFBundleIdentifier': 'org.brindlex.BrindleX',
     'CFBundleIconFile': 'BrindleX.icns', 'CFBundleInfoDictionaryVersion': '6.0', 'CFBundlePackageType': 'APPL',
-    'LSMinimumSystemVersion': target.group(1) if target else '12.0', 'NSHighResolutionCapable': True,
+    'LSMinimumSystemVersion': version if sys.platform == 'darwin' else minimum, 'NSHighResolutionCapable': True,
     'CFBundleShortVersionString': version, 'CFBundleVersion': version,
     'NSAppleEventsUsageDescription': re.compile(r'(?s).*\S.*'),
 }
@@ -48,8 +52,10 @@ check(at == len(icns), 'BrindleX.icns: the chunks do not fill the file')
 check(all(MASKS[k] in kinds for k in kinds if k in MASKS), f'BrindleX.icns: mask missing: {b" ".join(kinds).decode()}')
 sizes = sorted({SIZES[k] for k in kinds if k in SIZES})
 pngs = sorted(int(re.search(r'-(\d+)\.png$', p).group(1))
-              for p in glob.glob(os.path.join(root, 'resources', 'icons', 'brindlex-*.png')))
+              for p in glob.glob(os.path.join(root, 'resources', 'icons', 'brindlex-*.png')) +
+                       [os.path.join(root, 'packaging', 'macos', 'brindlex-1024.png')])
 check(sizes == pngs, f'BrindleX.icns holds {sizes} px, the PNGs {pngs}')
+check(b'ic10' in kinds, 'BrindleX.icns: no 1024 px image (ic10)')
 
 if failures: sys.exit('\n'.join('macos_bundle: FAILED: ' + f for f in failures))
 print(f"macos_bundle: Info.plist keys in place; BrindleX.icns holds {', '.join(map(str, sizes))} px")

@@ -1,0 +1,39 @@
+#include "platform/QuitSignals.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <vector>
+
+#include "tests/support/gui/GuiTest.h"
+
+namespace {
+void Ignore(int) {}
+}  // namespace
+
+// Each signal reaches the event loop as a request to quit, the process going on meanwhile; afterwards the
+// handler that was there before is back, and a second adapter while one is active takes nothing over.
+TEST(QuitSignals, TermAndIntRequestAQuitFromTheEventLoopAndGiveTheirHandlersBack) {
+    struct sigaction mine {}, seen {};
+    mine.sa_handler = Ignore;
+    sigemptyset(&mine.sa_mask);
+    ASSERT_EQ(::sigaction(SIGTERM, &mine, nullptr), 0);
+    ASSERT_EQ(::sigaction(SIGINT, &mine, nullptr), 0);
+    {
+        QuitSignals quit;
+        QuitSignals second;
+        std::vector<int> requests, secondRequests;
+        QObject::connect(&quit, &QuitSignals::quitRequested, [&](int s) { requests.push_back(s); });
+        QObject::connect(&second, &QuitSignals::quitRequested, [&](int s) { secondRequests.push_back(s); });
+        for (int signal : {SIGTERM, SIGINT}) {
+            ::raise(signal);
+            EXPECT_TRUE(WaitUntil([&] { return !requests.empty() && requests.back() == signal; }, 5000)) << signal;
+        }
+        EXPECT_EQ(requests, (std::vector<int>{SIGTERM, SIGINT}));
+        EXPECT_TRUE(secondRequests.empty());
+    }
+    for (int signal : {SIGTERM, SIGINT}) {
+        ASSERT_EQ(::sigaction(signal, nullptr, &seen), 0);
+        EXPECT_EQ(seen.sa_handler, &Ignore) << signal;
+        ::signal(signal, SIG_DFL);
+    }
+}
