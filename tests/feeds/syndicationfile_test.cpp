@@ -72,7 +72,9 @@ TEST(SyndicationFile, AFileThatIsNoLongerTheOneCheckedIsNotDeleted) {
         EXPECT_EQ(SyndicationFile::Delete(checked).outcome, SyndicationFile::Deletion::NotTheCheckedFile);
         EXPECT_TRUE(fs::exists(checkedDb.path() + "-journal"));
         EXPECT_EQ(checkedDb.state(), FixtureDb::kState);
-        if (!movedOver) EXPECT_EQ(other.state(), FixtureDb::kState);
+        if (!movedOver) {
+            EXPECT_EQ(other.state(), FixtureDb::kState);
+        }
     }
 }
 
