@@ -1,18 +1,22 @@
 #include "cli/CtlCommands.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "app/Preferences.h"
+#include "feeds/ArticleExport.h"
 #include "feeds/FeedList.h"
 #include "feeds/FeedSources.h"
 #include "feeds/Opml.h"
+#include "feeds/OutputFile.h"
 #include "feeds/feed.h"
 #include "platform/SqlConnection.h"
 #include "plist/plist.h"
@@ -101,6 +105,38 @@ bool RequireFeed(SqlConnection& db, const QString& key) {
     return found.value_or(false);
 }
 
+CtlResult CannotWrite(const QString& file, const QString& why) {
+    return Failed(QStringLiteral("cannot write %1: %2").arg(file, why));
+}
+
+// export-articles: the document streamed to the file or standard output as it is read.
+CtlResult ExportArticles(SqlConnection& db, const CtlRequest& request) {
+    if (!request.key.isEmpty() && !RequireFeed(db, request.key)) return {1, false};   // before a pipe is opened
+    OutputFile file;
+    const bool toFile = !request.outputFile.isEmpty();
+    if (toFile) {
+        const std::string refused = file.Open(QFile::encodeName(request.outputFile).toStdString(), db.DatabaseFile());
+        if (!refused.empty()) return CannotWrite(request.outputFile, FromUtf8(refused));
+    }
+    ArticleExport::Request what;
+    what.key = Utf8(request.key);
+    what.flaggedOnly = request.flagged;
+    what.unreadOnly = request.unread;
+    what.format = request.jsonFeed ? ArticleExport::Format::JsonFeed : ArticleExport::Format::Atom;
+    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - 978307200;
+    const ArticleExport::Result result = ArticleExport::Write(db, what, now, [&](std::string_view bytes) {
+        return toFile ? file.Write(bytes) : std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    });
+    if (result.noSuchFeed) return Failed(QStringLiteral("no feed has the key %1").arg(request.key));
+    if (!result.error.empty()) return Failed(FromUtf8(result.error));
+    if (result.writeFailed)
+        return toFile ? CannotWrite(request.outputFile, FromUtf8(file.Error())) : Failed(QStringLiteral("cannot write to standard output"));
+    if (toFile) {
+        if (const std::string error = file.Commit(); !error.empty()) return CannotWrite(request.outputFile, FromUtf8(error));
+    }
+    return {};
+}
+
 // The outcome of one of the feed record's statements, which report only through the connection.
 CtlResult Checked(SqlConnection& db) { return db.Error() ? Failed(FromUtf8(db.ErrorMessage())) : CtlResult{}; }
 
@@ -140,9 +176,11 @@ CtlResult RunCommand(const CtlRequest& request) {
             Print(opml);
             return {};
         }
-        const QString error = Opml::WriteFile(request.outputFile, opml);
-        return error.isEmpty() ? CtlResult{} : Failed(QStringLiteral("cannot write %1: %2").arg(request.outputFile, error));
+        const QString error = Opml::WriteFile(request.outputFile, opml, db.DatabaseFile());
+        return error.isEmpty() ? CtlResult{} : CannotWrite(request.outputFile, error);
     }
+    case Command::ExportArticles:
+        return ExportArticles(db, request);
     case Command::Totals: {
         const FeedTotals totals = ReadTotals(db, request.allFeeds);
         if (!totals.error.empty()) return Failed(FromUtf8(totals.error));
