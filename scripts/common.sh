@@ -7,7 +7,8 @@ FIXTURE_SQL="$ROOT/../shared/fixtures/syndication.sql"
 [ -f "$FIXTURE_SQL" ] || FIXTURE_SQL="$ROOT/tests/fixtures/syndication.sql"
 
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev sqlite3 xvfb
-          xdotool imagemagick x11-utils fonts-dejavu-core python3 clang libclang-rt-14-dev)
+          xdotool imagemagick x11-utils fonts-dejavu-core python3 python3-feedparser libxml2-utils clang
+          libclang-rt-14-dev)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
