@@ -210,12 +210,11 @@ std::string UsableDate(const char* column) {
            std::to_string(static_cast<long long>(kEndSecond)) + " THEN " + value + " END";
 }
 
-std::string ArticlesStatement(const Request& request) {
-    std::string sql =
-        "SELECT Articles.id, Articles.author, Articles.title, Articles.contents, Articles.excerpt, Articles.GUID, "
-        "Articles.permalink, Articles.categories, " + UsableDate("date") + " AS published, " +
-        UsableDate("dateReceived") + " AS received, Sources.id, Sources.title, Sources.URL, Sources.homePage "
-        "FROM Articles LEFT JOIN Sources ON Sources.id = Articles.source_id WHERE 1";
+// The order: newest first by date, the undated after them by key. Only keys and dates pass through the sort,
+// so it stays small (the engine's sorter would otherwise copy every article's contents to temporary files).
+std::string OrderStatement(const Request& request) {
+    std::string sql = "SELECT Articles.rowid, Articles.id, " + UsableDate("date") + " AS published, " + UsableDate("dateReceived") +
+                      " AS received FROM Articles WHERE 1";
     if (!request.key.empty())
         sql += " AND Articles.source_id=" + request.key;
     if (request.flaggedOnly || request.key.empty())
@@ -225,8 +224,15 @@ std::string ArticlesStatement(const Request& request) {
     return sql + " ORDER BY published IS NULL, published DESC, Articles.id";
 }
 
-enum Column { Key = 1, Author, Title, Contents, Excerpt, Guid, Permalink, Categories, Published, Received,
-              SourceKey, SourceTitle, SourceUrl, SourceHome };
+// One article by its row, with its feed.
+const char* const kArticleStatement =
+    "SELECT Articles.author, Articles.title, Articles.contents, Articles.excerpt, Articles.GUID, Articles.permalink, "
+    "Articles.categories, Sources.id, Sources.title, Sources.URL, Sources.homePage "
+    "FROM Articles LEFT JOIN Sources ON Sources.id = Articles.source_id WHERE Articles.rowid=?";
+
+enum OrderColumn { Row = 1, Key, Published, Received };
+enum ArticleColumn { Author = 1, Title, Contents, Excerpt, Guid, Permalink, Categories, SourceKey, SourceTitle, SourceUrl,
+                     SourceHome };
 
 std::optional<double> Time(const SqlCursor& row, int column) {
     switch (row.Type(column)) {
@@ -273,11 +279,11 @@ public:
         return Flush(false);
     }
 
-    bool Entry(const SqlCursor& row) {
-        const long long key = row.Integer(Key);
+    bool Entry(const SqlCursor& order, const SqlCursor& row) {
+        const long long key = order.Integer(Key);
         const bool withSource = request_.key.empty() && row.Type(SourceKey) != SqlType::Null;
         const std::string id = EntryId(row.Text(Guid), row.Text(SourceUrl), key);
-        const std::optional<double> published = Time(row, Published), received = Time(row, Received);
+        const std::optional<double> published = Time(order, Published), received = Time(order, Received);
         const std::string_view contents = row.Text(Contents), excerpt = row.Text(Excerpt);
         if (request_.format == Format::Atom) {
             out_ += "  <entry>\n";
@@ -491,20 +497,24 @@ Result Write(SqlConnection& db, const Request& request, double exported, const S
         head.homePage = feed->Text(3);
     }
 
-    auto rows = db.Select(ArticlesStatement(request));
-    if (!rows) {
+    auto order = db.Select(OrderStatement(request));
+    auto article = order ? db.Select(kArticleStatement) : nullptr;   // compiled once, run for each key
+    if (!order || !article) {
         result.error = db.ErrorMessage();
         return result;
     }
     Writer writer(request, exported, sink);
     // Newest first: the first row's date, if it has one, is the newest there is.
-    bool written = writer.Start(head, rows->AtEnd() ? std::nullopt : Time(*rows, Published));
-    for (; written && !rows->AtEnd(); rows->MoveNext())
-        written = writer.Entry(*rows);
+    bool written = writer.Start(head, order->AtEnd() ? std::nullopt : Time(*order, Published));
+    for (; written && !order->AtEnd(); order->MoveNext()) {
+        if (!article->Restart(order->Integer(Row)) || article->AtEnd())
+            break;   // the row cannot be gone inside the transaction: the engine failed
+        written = writer.Entry(*order, *article);
+    }
     result.articles = writer.Entries();
     // A step that failed halfway (a lock, an interrupt) ends the cursor early: the document would be short.
-    if (written && db.Error()) {
-        result.error = db.ErrorMessage();
+    if (written && (db.Error() || !order->AtEnd())) {
+        result.error = db.Error() ? db.ErrorMessage() : "an article could not be read";
         return result;
     }
     result.writeFailed = !(written && writer.Finish());

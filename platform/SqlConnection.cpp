@@ -122,6 +122,21 @@ void SqlCursor::MoveNext() {
     sqlite3_reset(stmt_.get());
 }
 
+bool SqlCursor::Restart(long long value) {
+    if (!stmt_)
+        return false;
+    sqlite3_reset(stmt_.get());
+    int rc = sqlite3_bind_int64(stmt_.get(), 1, value);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt_.get());
+    atEnd_ = rc != SQLITE_ROW;
+    if (auto status = status_.lock())
+        Record(*status, sqlite3_db_handle(stmt_.get()), rc);
+    if (atEnd_)
+        sqlite3_reset(stmt_.get());
+    return IsSuccess(rc);
+}
+
 int SqlCursor::ColumnCount() const {
     return stmt_ ? sqlite3_column_count(stmt_.get()) : 0;
 }

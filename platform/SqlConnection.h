@@ -34,6 +34,9 @@ public:
 
     bool AtEnd() const;                                ///< true once the last row has been passed (or there were none)
     void MoveNext();                                   ///< step to the next row
+    /// Runs the query again from its start with value bound to its parameter ("?", unbound: NULL), so a row
+    /// looked up by key many times is compiled once. False, with the connection's error set, when it fails.
+    bool Restart(long long value);
     int ColumnCount() const;
     std::string Column(int oneBasedIndex) const;       ///< value as text; NULL gives empty text
     std::string Column(std::string_view name) const;   ///< by column name, ignoring letter case; unknown name gives empty text
