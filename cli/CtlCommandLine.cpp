@@ -110,9 +110,8 @@ CtlCommandLine ParseCommandLine(const QStringList& arguments) {
     r.command = info->command;
     const bool keyOptional = r.command == Command::ExportArticles && parser.isSet("flagged");
     if (info->takesKey && !(keyOptional && words.isEmpty())) {
-        if (words.isEmpty())
-            return Usage(QStringLiteral("%1 needs the key of a feed%2")
-                             .arg(name, r.command == Command::ExportArticles ? QStringLiteral(", or --flagged") : QString()));
+        const QString orFlagged = r.command == Command::ExportArticles ? QStringLiteral(", or --flagged") : QString();
+        if (words.isEmpty()) return Usage(QStringLiteral("%1 needs the key of a feed%2").arg(name, orFlagged));
         r.key = words.takeFirst();
         // Only a plain decimal key may reach a statement.
         if (!feed::IsPlainKey(r.key.toStdString())) return Usage(QStringLiteral("'%1' is not a feed's key").arg(r.key));

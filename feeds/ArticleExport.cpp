@@ -76,7 +76,8 @@ void AppendXml(std::string& out, std::string_view text, bool attribute = false) 
         else if (b == '>') out += "&gt;";   // so "]]>" never appears
         else if (b == '"') out += attribute ? "&quot;" : "\"";
         else if (b == '\r') out += "&#13;";
-        else if (b == '\t' || b == '\n') out += attribute ? (b == '\t' ? "&#9;" : "&#10;") : std::string(1, static_cast<char>(b));
+        else if (b == '\t') out += attribute ? "&#9;" : "\t";
+        else if (b == '\n') out += attribute ? "&#10;" : "\n";
         else if (b < 0x80) out += kReplacement;
         else {
             const char32_t c = Decode(text.substr(i), length);
@@ -129,7 +130,11 @@ bool IsAbsoluteIri(std::string_view s) {
         return false;
     const auto alpha = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
     const auto digit = [](unsigned char c) { return c >= '0' && c <= '9'; };
-    const auto hex = [&](unsigned char c) { return digit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); };
+    const auto hex = [&](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return digit(u) || ((u | 0x20) >= 'a' && (u | 0x20) <= 'f');
+    };
+    const std::string_view excluded = "<>\"{}|\\^`";
     if (!alpha(static_cast<unsigned char>(s[0])))
         return false;
     for (std::size_t i = 1; i < colon; ++i) {
@@ -144,9 +149,9 @@ bool IsAbsoluteIri(std::string_view s) {
             const char32_t u = Decode(s.substr(i), length);
             if (u == kInvalid || u < 0xA0 || (u >= 0xFDD0 && u <= 0xFDEF) || (u & 0xFFFE) == 0xFFFE)
                 return false;
-        } else if (c <= 0x20 || c == 0x7F || std::string_view("<>\"{}|\\^`").find(static_cast<char>(c)) != std::string_view::npos) {
+        } else if (c <= 0x20 || c == 0x7F || excluded.find(static_cast<char>(c)) != std::string_view::npos) {
             return false;
-        } else if (c == '%' && (i + 2 >= s.size() || !hex(static_cast<unsigned char>(s[i + 1])) || !hex(static_cast<unsigned char>(s[i + 2])))) {
+        } else if (c == '%' && (i + 2 >= s.size() || !hex(s[i + 1]) || !hex(s[i + 2]))) {
             return false;
         }
         i += length;
@@ -160,7 +165,8 @@ void AppendPercentEncoded(std::string& out, std::string_view text) {
     static const std::string_view kept = "-._~/?@!$&'()*+,;=";
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
-        if ((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || kept.find(ch) != std::string_view::npos) {
+        const bool alphanumeric = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+        if (alphanumeric || kept.find(ch) != std::string_view::npos) {
             out += ch;
         } else {
             char escaped[4];
@@ -206,15 +212,16 @@ void ForEachCategory(std::string_view text, Each each) {
 // A date column: the number it holds when that is a time RFC 3339 can write; NULL otherwise.
 std::string UsableDate(const char* column) {
     const std::string value = std::string("as_number(Articles.") + column + ")";
-    return "CASE WHEN " + value + " >= " + std::to_string(static_cast<long long>(kFirstSecond)) + " AND " + value + " < " +
-           std::to_string(static_cast<long long>(kEndSecond)) + " THEN " + value + " END";
+    const std::string first = std::to_string(static_cast<long long>(kFirstSecond));
+    const std::string end = std::to_string(static_cast<long long>(kEndSecond));
+    return "CASE WHEN " + value + " >= " + first + " AND " + value + " < " + end + " THEN " + value + " END";
 }
 
 // The order: newest first by date, the undated after them by key. Only keys and dates pass through the sort,
 // so it stays small (the engine's sorter would otherwise copy every article's contents to temporary files).
 std::string OrderStatement(const Request& request) {
-    std::string sql = "SELECT Articles.rowid, Articles.id, " + UsableDate("date") + " AS published, " + UsableDate("dateReceived") +
-                      " AS received FROM Articles WHERE 1";
+    std::string sql = "SELECT Articles.rowid, Articles.id, " + UsableDate("date") + " AS published, " +
+                      UsableDate("dateReceived") + " AS received FROM Articles WHERE 1";
     if (!request.key.empty())
         sql += " AND Articles.source_id=" + request.key;
     if (request.flaggedOnly || request.key.empty())
@@ -231,8 +238,9 @@ const char* const kArticleStatement =
     "FROM Articles LEFT JOIN Sources ON Sources.id = Articles.source_id WHERE Articles.rowid=?";
 
 enum OrderColumn { Row = 1, Key, Published, Received };
-enum ArticleColumn { Author = 1, Title, Contents, Excerpt, Guid, Permalink, Categories, SourceKey, SourceTitle, SourceUrl,
-                     SourceHome };
+enum ArticleColumn {
+    Author = 1, Title, Contents, Excerpt, Guid, Permalink, Categories, SourceKey, SourceTitle, SourceUrl, SourceHome
+};
 
 std::optional<double> Time(const SqlCursor& row, int column) {
     switch (row.Type(column)) {
@@ -456,8 +464,8 @@ std::string Rfc3339(double seconds) {
     const long long month = mp < 10 ? mp + 3 : mp - 9;
     const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
     char text[48];
-    int n = std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", year, month, day, second / 3600,
-                          second / 60 % 60, second % 60);
+    int n = std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", year, month, day,
+                          second / 3600, second / 60 % 60, second % 60);
     if (micros > 0) {
         n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ".%06lld", micros);
         while (text[n - 1] == '0') --n;

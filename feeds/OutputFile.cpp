@@ -21,7 +21,8 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 
 // What the target must not be, and how the refusal names it. SQLite keeps the side files beside the file
 // the database path finally names.
-std::string Refusal(const std::filesystem::path& target, const struct stat* targetStat, const std::filesystem::path& database) {
+std::string Refusal(const std::filesystem::path& target, const struct stat* targetStat,
+                    const std::filesystem::path& database) {
     if (database.empty())
         return {};
     const std::filesystem::path file = SyndicationFile::RealFile(database);

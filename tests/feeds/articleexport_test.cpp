@@ -82,7 +82,8 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
             "INSERT INTO Articles (id, source_id, title, contents, GUID, permalink, categories, date, author) VALUES "
             "(1, 1, 'x < y & \"z\"' || char(1, 13, 10) || CAST(x'ff41c3' AS TEXT) || char(65534), '<p>]]>&amp;</p>', "
             "'urn:uuid:6e8bc430', 'http://e.example/?a=1&b=\"2\"', 'one, two' || char(10) || ' ,three', 20, 'Ann');"
-            "INSERT INTO Articles (id, source_id, excerpt, GUID, date) VALUES (2, 1, 'plain', 'post 2: é/%', 10), (3, 1, NULL, NULL, NULL)");
+            "INSERT INTO Articles (id, source_id, excerpt, GUID, date) VALUES (2, 1, 'plain', 'post 2: é/%', 10), (3, 1, NULL, NULL, NULL),"
+            "(4, 1, NULL, 'http://bücher.example/ü?q', 4), (5, 1, NULL, 'http://x.example/' || char(133), 3)");
     const std::string atom = Export(db, "1").document;
     EXPECT_NE(atom.find("<title>A &amp; B &lt;i&gt;</title>\n  <id>tag:brindlex.invalid,2001:feed-key:1</id>"), std::string::npos);
     EXPECT_NE(atom.find("<link rel=\"via\" href=\"not a url\"/>"), std::string::npos);
@@ -93,6 +94,9 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
                         "    <content type=\"html\">&lt;p&gt;]]&gt;&amp;amp;&lt;/p&gt;</content>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:guid:post%202%3A%20%C3%A9/%25</id>"), std::string::npos);
     EXPECT_NE(atom.find("<summary>plain</summary>"), std::string::npos);
+    EXPECT_NE(atom.find("<id>http://bücher.example/ü?q</id>"), std::string::npos);
+    EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:guid:http%3A//x.example/%C2%85</id>"), std::string::npos)
+        << "a control character is no IRI";
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:key:3</id>\n    <title></title>\n"
                         "    <updated>2023-03-08T20:26:40.5Z</updated>\n  </entry>"), std::string::npos);
 
