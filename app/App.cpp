@@ -67,8 +67,9 @@ QString Suggested(const QString& fileName) {
 // "-", no leading dot hides it, and it stays well within the 255 bytes a name may have.
 QString FileNameFor(const QString& title) {
     QString name;
+    const QString reserved = QStringLiteral("/\\:*?\"<>|");
     for (const QChar c : title)
-        name += c.unicode() < 0x20 || c.unicode() == 0x7f || QStringLiteral("/\\:*?\"<>|").contains(c) ? QChar('-') : c;
+        name += c.unicode() < 0x20 || c.unicode() == 0x7f || reserved.contains(c) ? QChar('-') : c;
     name = name.trimmed();
     while (name.startsWith('.') || name.startsWith(' ')) name.remove(0, 1);
     while (name.toUtf8().size() > 200) name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
@@ -76,7 +77,9 @@ QString FileNameFor(const QString& title) {
     return name.isEmpty() ? QStringLiteral("Articles") : name;
 }
 
-double SecondsSince2001(const QDateTime& time) { return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0 - 978307200.0; }
+double SecondsSince2001(const QDateTime& time) {
+    return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0 - 978307200.0;
+}
 }  // namespace
 
 App& app() { return *theApp; }
@@ -268,21 +271,22 @@ void App::ExportFeeds() {
 }
 
 void App::ExportArticles(const QString& key, const QString& title) {
-    seams.chooseSaveFile(QStringLiteral("Export Articles"), Suggested(FileNameFor(title) + QStringLiteral(".atom")), this,
-                         [this, key](std::optional<QString> file) {
+    const QString suggested = Suggested(FileNameFor(title) + QStringLiteral(".atom"));
+    seams.chooseSaveFile(QStringLiteral("Export Articles"), suggested, this, [this, key](std::optional<QString> file) {
         if (!file) return;
         ArticleExport::Request request;
         request.key = key.toStdString();
-        if (file->endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)) request.format = ArticleExport::Format::JsonFeed;
+        if (file->endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+            request.format = ArticleExport::Format::JsonFeed;
         // Read and written on the worker, row by row, into a temporary file renamed over the target at the end.
         db->Run<QString>(
             this,
             [request, key, path = *file, exported = SecondsSince2001(seams.now())](SqlConnection& c) {
                 OutputFile out;
-                if (std::string refused = out.Open(QFile::encodeName(path).toStdString(), c.DatabaseFile()); !refused.empty())
-                    return QString::fromStdString(refused);
-                const ArticleExport::Result result =
-                    ArticleExport::Write(c, request, exported, [&out](std::string_view bytes) { return out.Write(bytes); });
+                const std::string refused = out.Open(QFile::encodeName(path).toStdString(), c.DatabaseFile());
+                if (!refused.empty()) return QString::fromStdString(refused);
+                const auto write = [&out](std::string_view bytes) { return out.Write(bytes); };
+                const ArticleExport::Result result = ArticleExport::Write(c, request, exported, write);
                 if (result.noSuchFeed) return QStringLiteral("the feed with the key %1 is no longer there").arg(key);
                 if (!result.error.empty()) return QString::fromStdString(result.error);
                 if (result.writeFailed) return QString::fromStdString(out.Error());

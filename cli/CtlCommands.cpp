@@ -123,18 +123,17 @@ CtlResult ExportArticles(SqlConnection& db, const CtlRequest& request) {
     what.flaggedOnly = request.flagged;
     what.unreadOnly = request.unread;
     what.format = request.jsonFeed ? ArticleExport::Format::JsonFeed : ArticleExport::Format::Atom;
-    const double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - 978307200;
+    const auto sinceUnix = std::chrono::system_clock::now().time_since_epoch();
+    const double now = std::chrono::duration<double>(sinceUnix).count() - 978307200;   // seconds since 2001
     const ArticleExport::Result result = ArticleExport::Write(db, what, now, [&](std::string_view bytes) {
         return toFile ? file.Write(bytes) : std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
     });
     if (result.noSuchFeed) return Failed(QStringLiteral("no feed has the key %1").arg(request.key));
     if (!result.error.empty()) return Failed(FromUtf8(result.error));
-    if (result.writeFailed)
-        return toFile ? CannotWrite(request.outputFile, FromUtf8(file.Error())) : Failed(QStringLiteral("cannot write to standard output"));
-    if (toFile) {
-        if (const std::string error = file.Commit(); !error.empty()) return CannotWrite(request.outputFile, FromUtf8(error));
-    }
-    return {};
+    if (result.writeFailed && !toFile) return Failed(QStringLiteral("cannot write to standard output"));
+    if (result.writeFailed) return CannotWrite(request.outputFile, FromUtf8(file.Error()));
+    const std::string error = toFile ? file.Commit() : std::string();
+    return error.empty() ? CtlResult{} : CannotWrite(request.outputFile, FromUtf8(error));
 }
 
 // The outcome of one of the feed record's statements, which report only through the connection.

@@ -57,7 +57,12 @@ void OutputFile::Discard() {
     temporary_.clear();
 }
 
-std::string OutputFile::Open(const std::filesystem::path& target, const std::filesystem::path& database) {
+std::string OutputFile::Open(const std::filesystem::path& name, const std::filesystem::path& databaseName) {
+    // Compared and resolved as absolute paths: a relative name that is not there yet resolves to nothing else.
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::absolute(name, ec);
+    const std::filesystem::path database =
+        databaseName.empty() ? databaseName : std::filesystem::absolute(databaseName, ec);
     Discard();
     error_.clear();
     replace_ = false;

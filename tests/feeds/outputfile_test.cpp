@@ -90,6 +90,11 @@ TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything)
         SCOPED_TRACE(c.target.string());
         EXPECT_EQ(Export(c.target, c.database, "<feed/>"), c.error);
     }
+    const fs::path working = fs::current_path();
+    fs::current_path(folder);   // names as typed in that folder
+    EXPECT_EQ(Export("Database3-journal", "Database3", "<feed/>"), "it is the feed database's journal");
+    EXPECT_EQ(Export("Database3-wal", database, "<feed/>"), "it is the feed database's write-ahead log");
+    fs::current_path(working);
     EXPECT_EQ(Folder(folder), before);
 }
 
