@@ -1,19 +1,23 @@
 #include "app/App.h"
 
 #include <QDir>
-#include <cerrno>
 #include <QEvent>
+#include <QFile>
 #include <QStandardPaths>
 #include <QWidget>
+#include <cerrno>
 
 #include "app/BrowserControl.h"
 #include "app/FeedDatabase.h"
 #include "app/Preferences.h"
 #include "app/Sequence.h"
 #include "app/WhileAlive.h"
+#include "feeds/ArticleExport.h"
 #include "feeds/FeedList.h"
 #include "feeds/Opml.h"
+#include "feeds/OutputFile.h"
 #include "platform/DockTile.h"
+#include "platform/SqlConnection.h"
 
 namespace {
 App* theApp = nullptr;
@@ -52,6 +56,30 @@ bool KeepAside(const std::filesystem::path& file) {
         return !ec;
     }
     return false;
+}
+
+// Where an export is suggested: the documents folder, or the home folder where there is none.
+QString Suggested(const QString& fileName) {
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    return (documents.exists() ? documents : QDir::home()).filePath(fileName);
+}
+
+// A title as a file name on any system: control characters and those some file system keeps for itself become
+// "-", no leading dot hides it, and it stays well within the 255 bytes a name may have.
+QString FileNameFor(const QString& title) {
+    QString name;
+    const QString reserved = QStringLiteral("/\\:*?\"<>|");
+    for (const QChar c : title)
+        name += c.unicode() < 0x20 || c.unicode() == 0x7f || reserved.contains(c) ? QChar('-') : c;
+    name = name.trimmed();
+    while (name.startsWith('.') || name.startsWith(' ')) name.remove(0, 1);
+    while (name.toUtf8().size() > 200) name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
+    while (name.endsWith('.') || name.endsWith(' ')) name.chop(1);
+    return name.isEmpty() ? QStringLiteral("Articles") : name;
+}
+
+double SecondsSince2001(const QDateTime& time) {
+    return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0 - 978307200.0;
 }
 }  // namespace
 
@@ -236,19 +264,50 @@ void App::OnApplicationState(Qt::ApplicationState state) {
 }
 
 void App::ExportFeeds() {
-    // The documents folder, or the home folder where there is none.
-    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QString suggested = (documents.exists() ? documents : QDir::home()).filePath(QStringLiteral("Feeds.opml"));
     const bool allFeeds = showall;   // the feeds the list shows
-    seams.chooseSaveFile(QStringLiteral("Export Feeds as OPML"), suggested, this, [this, allFeeds](std::optional<QString> file) {
+    seams.chooseSaveFile(QStringLiteral("Export Feeds as OPML"), Suggested(QStringLiteral("Feeds.opml")), this,
+                         [this, allFeeds](std::optional<QString> file) {
         if (!file) return;
-        db->Run<FeedListing>(
-            this, [allFeeds](SqlConnection& c) { return ReadFeedList(c, allFeeds); },
-            [this, path = *file](FeedListing read) {
-                QString error = QString::fromStdString(read.error);
-                if (error.isEmpty()) error = Opml::WriteFile(path, Opml::Document(read.rows, seams.now()));
+        // Written on the worker, beside the connection: there the open database is known, and never the target.
+        db->Run<QString>(
+            this,
+            [allFeeds, path = *file, created = seams.now()](SqlConnection& c) {
+                const FeedListing read = ReadFeedList(c, allFeeds);
+                if (!read.error.empty()) return QString::fromStdString(read.error);
+                return Opml::WriteFile(path, Opml::Document(read.rows, created), c.DatabaseFile());
+            },
+            [this, path = *file](QString error) {
                 if (!error.isEmpty())
                     seams.message(QStringLiteral("The feeds could not be exported to %1: %2").arg(path, error));
+            });
+    });
+}
+
+void App::ExportArticles(const QString& key, const QString& title) {
+    const QString suggested = Suggested(FileNameFor(title) + QStringLiteral(".atom"));
+    seams.chooseSaveFile(QStringLiteral("Export Articles"), suggested, this, [this, key](std::optional<QString> file) {
+        if (!file) return;
+        ArticleExport::Request request;
+        request.key = key.toStdString();
+        if (file->endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+            request.format = ArticleExport::Format::JsonFeed;
+        // Read and written on the worker, row by row, into a temporary file renamed over the target at the end.
+        db->Run<QString>(
+            this,
+            [request, key, path = *file, exported = SecondsSince2001(seams.now())](SqlConnection& c) {
+                OutputFile out;
+                const std::string refused = out.Open(QFile::encodeName(path).toStdString(), c.DatabaseFile());
+                if (!refused.empty()) return QString::fromStdString(refused);
+                const auto write = [&out](std::string_view bytes) { return out.Write(bytes); };
+                const ArticleExport::Result result = ArticleExport::Write(c, request, exported, write);
+                if (result.noSuchFeed) return QStringLiteral("the feed with the key %1 is no longer there").arg(key);
+                if (!result.error.empty()) return QString::fromStdString(result.error);
+                if (result.writeFailed) return QString::fromStdString(out.Error());
+                return QString::fromStdString(out.Commit());
+            },
+            [this, path = *file](QString error) {
+                if (!error.isEmpty())
+                    seams.message(QStringLiteral("The articles could not be exported to %1: %2").arg(path, error));
             });
     });
 }

@@ -65,6 +65,10 @@ public:
     void RequestQuit();
     /// "Export Feeds as OPML…": the feeds the list shows, to a file the user chooses.
     void ExportFeeds();
+    /// "Export Articles…": the articles of the feed with that key, to a file the user chooses (suggested:
+    /// the title, made a file name, with ".atom"), read and written on the database worker; a name ending in
+    /// ".json" gets JSON Feed. A failure is said with its reason; the file is then left as it was.
+    void ExportArticles(const QString& key, const QString& title);
     /// Brings the main window back when the application is made active with no window showing (a click
     /// on its Dock icon).
     void OnApplicationState(Qt::ApplicationState state);

@@ -19,6 +19,12 @@ void MenuBar1::Build(QMenuBar* bar) {
     exportFeeds->setObjectName(QStringLiteral("FileExport"));
     QObject::connect(exportFeeds, &QAction::triggered, exportFeeds, [] { app().ExportFeeds(); });
 
+    // The selected feed's articles: the window whose list this bar belongs to enables it and answers it; a bar
+    // without a list (macOS's when no window is in front) keeps it disabled.
+    QAction* exportArticles = file->addAction(QStringLiteral("Export Articles\u2026"));
+    exportArticles->setObjectName(QStringLiteral("FileExportArticles"));
+    exportArticles->setEnabled(false);
+
     // On macOS the role moves it to the application menu, with the platform's shortcut.
     QAction* preferences = file->addAction(QStringLiteral("Preferences\u2026"));
     preferences->setObjectName(QStringLiteral("FilePreferences"));

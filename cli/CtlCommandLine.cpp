@@ -13,7 +13,7 @@ using Command = CtlRequest::Command;
 struct CommandInfo {
     const char* name;
     Command command;
-    bool takesKey;
+    bool takesKey;         ///< export-articles takes one unless given --flagged
     QStringList options;   ///< the options beyond --database that the command takes
 };
 
@@ -25,6 +25,7 @@ const CommandInfo kCommands[] = {
     {"mark-all-read", Command::MarkAllRead, false, {}},
     {"reset", Command::Reset, true, {"no-restart"}},
     {"export-opml", Command::ExportOpml, false, {"all", "output"}},
+    {"export-articles", Command::ExportArticles, true, {"flagged", "unread", "format", "output"}},
 };
 
 const char* const kDescription =
@@ -40,6 +41,11 @@ const char* const kDescription =
     "  reset KEY [--no-restart]       deletes the feed and its articles, then restarts the browser so it fetches\n"
     "                                 the feed again\n"
     "  export-opml [--all] [-o FILE]  the subscribed feeds (--all: every feed) as OPML 2.0, for other readers\n"
+    "  export-articles KEY [--flagged] [--unread] [--format atom|json] [-o FILE]\n"
+    "                                 the feed's articles (--flagged, --unread: only those) as an Atom 1.0 or\n"
+    "                                 JSON Feed 1.1 document, newest first, for other readers\n"
+    "  export-articles --flagged [--unread] [--format atom|json] [-o FILE]\n"
+    "                                 every feed's flagged articles, each naming its feed\n"
     "\n"
     "The database is --database PATH, else the one set in BrindleX's preferences, else the default.\n"
     "Exit status: 0 done; 1 the database could not be opened, a statement failed or no feed has that key;\n"
@@ -61,7 +67,12 @@ CtlCommandLine ParseCommandLine(const QStringList& arguments) {
         {"all", "Every feed, not only the subscribed ones."},
         {"json", "JSON instead of columns."},
         {"no-restart", "Leaves the browser alone after a reset."},
-        {{"o", "output"}, "Writes the OPML to FILE (replaced whole) instead of standard output.", "FILE"},
+        {"flagged", "Only flagged articles."},
+        {"unread", "Only unread articles."},
+        {"format", "atom (the default) or json.", "FORMAT"},
+        {{"o", "output"},
+         "Writes the export to FILE instead of standard output: a file is replaced whole, a pipe or a device "
+         "written to as it is; never the database.", "FILE"},
         {"database", "The syndication database to work on.", "PATH"},
     });
     parser.addPositionalArgument("command", "One of the commands above.", "command [KEY]");
@@ -91,14 +102,16 @@ CtlCommandLine ParseCommandLine(const QStringList& arguments) {
         if (name == QLatin1String(c.name)) info = &c;
     if (!info) return Usage(QStringLiteral("unknown command '%1'").arg(name));
 
-    for (const QString option : {"all", "json", "no-restart", "output"})
+    for (const QString option : {"all", "json", "no-restart", "flagged", "unread", "format", "output"})
         if (parser.isSet(option) && !info->options.contains(option))
             return Usage(QStringLiteral("%1 does not take --%2").arg(name, option));
 
     CtlRequest r;
     r.command = info->command;
-    if (info->takesKey) {
-        if (words.isEmpty()) return Usage(QStringLiteral("%1 needs the key of a feed").arg(name));
+    const bool keyOptional = r.command == Command::ExportArticles && parser.isSet("flagged");
+    if (info->takesKey && !(keyOptional && words.isEmpty())) {
+        const QString orFlagged = r.command == Command::ExportArticles ? QStringLiteral(", or --flagged") : QString();
+        if (words.isEmpty()) return Usage(QStringLiteral("%1 needs the key of a feed%2").arg(name, orFlagged));
         r.key = words.takeFirst();
         // Only a plain decimal key may reach a statement.
         if (!feed::IsPlainKey(r.key.toStdString())) return Usage(QStringLiteral("'%1' is not a feed's key").arg(r.key));
@@ -108,6 +121,14 @@ CtlCommandLine ParseCommandLine(const QStringList& arguments) {
     r.allFeeds = parser.isSet("all");
     r.json = parser.isSet("json");
     r.noRestart = parser.isSet("no-restart");
+    r.flagged = parser.isSet("flagged");
+    r.unread = parser.isSet("unread");
+    if (parser.isSet("format")) {
+        const QString format = parser.value("format");
+        if (format != QLatin1String("atom") && format != QLatin1String("json"))
+            return Usage(QStringLiteral("--format is atom or json, not '%1'").arg(format));
+        r.jsonFeed = format == QLatin1String("json");
+    }
     r.outputFile = parser.value("output");
     r.database = parser.value("database");
     if (parser.isSet("output") && r.outputFile.isEmpty()) return Usage(QStringLiteral("-o needs a file name"));

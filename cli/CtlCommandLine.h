@@ -5,13 +5,16 @@
 #include <QStringList>
 
 struct CtlRequest {
-    enum class Command { List, Totals, MarkRead, MarkUnread, MarkAllRead, Reset, ExportOpml };
+    enum class Command { List, Totals, MarkRead, MarkUnread, MarkAllRead, Reset, ExportOpml, ExportArticles };
     Command command = Command::List;
-    QString key;            ///< a plain decimal key, for mark-read, mark-unread and reset
+    QString key;            ///< a plain decimal key, for mark-read, mark-unread, reset and export-articles
     bool allFeeds = false;  ///< --all
     bool json = false;      ///< --json
     bool noRestart = false; ///< --no-restart
-    QString outputFile;     ///< export-opml -o FILE; empty for standard output
+    bool flagged = false;   ///< --flagged
+    bool unread = false;    ///< --unread
+    bool jsonFeed = false;  ///< --format json (export-articles); Atom otherwise
+    QString outputFile;     ///< -o FILE of the exports; empty for standard output
     QString database;       ///< --database PATH; empty to take it from the preferences
 };
 

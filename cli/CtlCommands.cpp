@@ -1,18 +1,22 @@
 #include "cli/CtlCommands.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "app/Preferences.h"
+#include "feeds/ArticleExport.h"
 #include "feeds/FeedList.h"
 #include "feeds/Opml.h"
+#include "feeds/OutputFile.h"
 #include "feeds/feed.h"
 #include "platform/SqlConnection.h"
 #include "plist/plist.h"
@@ -103,11 +107,44 @@ void PrintTotals(const FeedListing& totals, bool json) {
 }
 
 // The key's feed exists: false (its message printed) when it does not or the query failed.
-bool RequireFeed(SqlConnection& db, const feed& record, const QString& key) {
+bool RequireFeed(SqlConnection& db, const QString& key) {
+    feed record;
+    record.ID = Utf8(key);
     const std::optional<bool> found = record.Exists(db);
     if (!found) PrintError(FromUtf8(db.ErrorMessage()));
     else if (!*found) PrintError(QStringLiteral("no feed has the key %1").arg(key));
     return found.value_or(false);
+}
+
+CtlResult CannotWrite(const QString& file, const QString& why) {
+    return Failed(QStringLiteral("cannot write %1: %2").arg(file, why));
+}
+
+// export-articles: the document streamed to the file or standard output as it is read.
+CtlResult ExportArticles(SqlConnection& db, const CtlRequest& request) {
+    if (!request.key.isEmpty() && !RequireFeed(db, request.key)) return {1, false};   // before a pipe is opened
+    OutputFile file;
+    const bool toFile = !request.outputFile.isEmpty();
+    if (toFile) {
+        const std::string refused = file.Open(QFile::encodeName(request.outputFile).toStdString(), db.DatabaseFile());
+        if (!refused.empty()) return CannotWrite(request.outputFile, FromUtf8(refused));
+    }
+    ArticleExport::Request what;
+    what.key = Utf8(request.key);
+    what.flaggedOnly = request.flagged;
+    what.unreadOnly = request.unread;
+    what.format = request.jsonFeed ? ArticleExport::Format::JsonFeed : ArticleExport::Format::Atom;
+    const auto sinceUnix = std::chrono::system_clock::now().time_since_epoch();
+    const double now = std::chrono::duration<double>(sinceUnix).count() - 978307200;   // seconds since 2001
+    const ArticleExport::Result result = ArticleExport::Write(db, what, now, [&](std::string_view bytes) {
+        return toFile ? file.Write(bytes) : std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    });
+    if (result.noSuchFeed) return Failed(QStringLiteral("no feed has the key %1").arg(request.key));
+    if (!result.error.empty()) return Failed(FromUtf8(result.error));
+    if (result.writeFailed && !toFile) return Failed(QStringLiteral("cannot write to standard output"));
+    if (result.writeFailed) return CannotWrite(request.outputFile, FromUtf8(file.Error()));
+    const std::string error = toFile ? file.Commit() : std::string();
+    return error.empty() ? CtlResult{} : CannotWrite(request.outputFile, FromUtf8(error));
 }
 
 // The outcome of one of the feed record's statements, which report only through the connection.
@@ -158,9 +195,11 @@ CtlResult RunCommand(const CtlRequest& request) {
             Print(opml);
             return {};
         }
-        const QString error = Opml::WriteFile(request.outputFile, opml);
-        return error.isEmpty() ? CtlResult{} : Failed(QStringLiteral("cannot write %1: %2").arg(request.outputFile, error));
+        const QString error = Opml::WriteFile(request.outputFile, opml, db.DatabaseFile());
+        return error.isEmpty() ? CtlResult{} : CannotWrite(request.outputFile, error);
     }
+    case Command::ExportArticles:
+        return ExportArticles(db, request);
     case Command::Totals: {
         const FeedListing totals = ReadFeedList(db, request.allFeeds);
         if (!totals.error.empty()) return Failed(FromUtf8(totals.error));
@@ -168,18 +207,18 @@ CtlResult RunCommand(const CtlRequest& request) {
         return {};
     }
     case Command::MarkRead:
-        if (!RequireFeed(db, record, request.key)) return {1, false};
+        if (!RequireFeed(db, request.key)) return {1, false};
         record.MarkRead(db);
         return Checked(db);
     case Command::MarkUnread:
-        if (!RequireFeed(db, record, request.key)) return {1, false};
+        if (!RequireFeed(db, request.key)) return {1, false};
         record.MarkUnread(db);
         return Checked(db);
     case Command::MarkAllRead:
         record.MarkAllRead(db);
         return Checked(db);
     case Command::Reset: {
-        if (!RequireFeed(db, record, request.key)) return {1, false};
+        if (!RequireFeed(db, request.key)) return {1, false};
         const std::string error = record.ForceReload(db);
         if (!error.empty()) return Failed(FromUtf8(error));   // nothing was deleted: no reason to restart
         return {0, !request.noRestart};

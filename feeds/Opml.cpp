@@ -1,9 +1,11 @@
 #include "feeds/Opml.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QXmlStreamWriter>
+
+#include "feeds/OutputFile.h"
 
 namespace {
 
@@ -66,20 +68,14 @@ QByteArray Document(const std::vector<FeedRow>& feeds, const QDateTime& created)
     return bytes;
 }
 
-QString WriteFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);   // discards its temporary file unless commit() succeeds
-    // Unbuffered, so a short write (a full disk) shows in write()'s count: flushed from a buffer at commit(),
-    // it can pass without an error and the truncated file would replace the old one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString error = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("only part of it could be written");
-        file.cancelWriting();
-        return error;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+QString WriteFile(const QString& path, const QByteArray& bytes, const std::filesystem::path& database) {
+    OutputFile file;
+    std::string error = file.Open(QFile::encodeName(path).toStdString(), database);
+    if (error.empty() && !file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+        error = file.Error();
+    if (error.empty())
+        error = file.Commit();
+    return QString::fromStdString(error);
 }
 
 }  // namespace Opml

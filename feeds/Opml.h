@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <filesystem>
 #include <vector>
 
 #include "feeds/FeedList.h"
@@ -18,8 +19,9 @@ namespace Opml {
 /// does not allow are dropped; the rest is escaped by the XML writer.
 QByteArray Document(const std::vector<FeedRow>& feeds, const QDateTime& created);
 
-/// Writes bytes to path through a temporary file in the same folder, renamed over path at the end: path holds
-/// either what it held before or all of bytes, never part of them. Returns the error text, empty on success.
-QString WriteFile(const QString& path, const QByteArray& bytes);
+/// Writes bytes to path as OutputFile decides (never over database or its side files; a regular file
+/// through a temporary file renamed over it, so it holds either what it held before or all of bytes; a pipe
+/// or a device as it is). Returns the error text, empty on success.
+QString WriteFile(const QString& path, const QByteArray& bytes, const std::filesystem::path& database);
 
 }  // namespace Opml

@@ -56,6 +56,21 @@ int WaitWhileBusy(void* context, int count) {
     return 1;
 }
 
+// as_number(x): see SqlConnection::Connect. The engine's own conversion decides what text is a number, so a
+// text date sorts exactly as the same date stored in a numeric column would.
+void AsNumber(sqlite3_context* context, int, sqlite3_value** arguments) {
+    switch (sqlite3_value_numeric_type(arguments[0])) {
+    case SQLITE_INTEGER:
+        sqlite3_result_int64(context, sqlite3_value_int64(arguments[0]));
+        break;
+    case SQLITE_FLOAT:
+        sqlite3_result_double(context, sqlite3_value_double(arguments[0]));
+        break;
+    default:
+        sqlite3_result_null(context);
+    }
+}
+
 // True when nothing but blanks and semicolons follows the first statement.
 bool OnlyOneStatement(const char* tail) {
     for (; tail && *tail; ++tail) {
@@ -99,18 +114,60 @@ void SqlCursor::MoveNext() {
     sqlite3_reset(stmt_.get());
 }
 
+bool SqlCursor::Restart(long long value) {
+    if (!stmt_)
+        return false;
+    sqlite3_reset(stmt_.get());
+    int rc = sqlite3_bind_int64(stmt_.get(), 1, value);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(stmt_.get());
+    atEnd_ = rc != SQLITE_ROW;
+    if (auto status = status_.lock())
+        Record(*status, sqlite3_db_handle(stmt_.get()), rc);
+    if (atEnd_)
+        sqlite3_reset(stmt_.get());
+    return IsSuccess(rc);
+}
+
 int SqlCursor::ColumnCount() const {
     return columns_;
 }
 
 std::string SqlCursor::Column(int oneBasedIndex) const {
-    if (atEnd_ || !stmt_ || oneBasedIndex < 1 || oneBasedIndex > ColumnCount())
-        return {};
-    const int i = oneBasedIndex - 1;
-    const auto* text = sqlite3_column_text(stmt_.get(), i);   // NULL gives a null pointer
+    return std::string(Text(oneBasedIndex));
+}
+
+int SqlCursor::At(int oneBasedIndex) const {
+    return atEnd_ || !stmt_ || oneBasedIndex < 1 || oneBasedIndex > ColumnCount() ? -1 : oneBasedIndex - 1;
+}
+
+SqlType SqlCursor::Type(int oneBasedIndex) const {
+    const int i = At(oneBasedIndex);
+    switch (i < 0 ? SQLITE_NULL : sqlite3_column_type(stmt_.get(), i)) {
+    case SQLITE_INTEGER: return SqlType::Integer;
+    case SQLITE_FLOAT: return SqlType::Real;
+    case SQLITE_TEXT: return SqlType::Text;
+    case SQLITE_BLOB: return SqlType::Blob;
+    default: return SqlType::Null;
+    }
+}
+
+long long SqlCursor::Integer(int oneBasedIndex) const {
+    const int i = At(oneBasedIndex);
+    return i < 0 ? 0 : sqlite3_column_int64(stmt_.get(), i);
+}
+
+double SqlCursor::Real(int oneBasedIndex) const {
+    const int i = At(oneBasedIndex);
+    return i < 0 ? 0 : sqlite3_column_double(stmt_.get(), i);
+}
+
+std::string_view SqlCursor::Text(int oneBasedIndex) const {
+    const int i = At(oneBasedIndex);
+    const auto* text = i < 0 ? nullptr : sqlite3_column_text(stmt_.get(), i);   // NULL gives a null pointer
     if (!text)
         return {};
-    return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), i)));
+    return {reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(stmt_.get(), i))};
 }
 
 std::string SqlCursor::Column(std::string_view name) const {
@@ -183,6 +240,8 @@ bool SqlConnection::Connect() {
     }
     sqlite3_extended_result_codes(handle.get(), 1);
     sqlite3_busy_handler(handle.get(), WaitWhileBusy, busy_.get());
+    sqlite3_create_function_v2(handle.get(), "as_number", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                               nullptr, AsNumber, nullptr, nullptr, nullptr);
 
     // Opening reads nothing; reading the schema now makes a file that is not a database fail here.
     sqlite3_stmt* check = nullptr;

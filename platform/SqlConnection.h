@@ -23,6 +23,9 @@ struct SqlStatus {
     int code = 0;          ///< extended result code, 0 when the last statement succeeded
 };
 
+/// How the engine stores a value: its storage class.
+enum class SqlType { Integer, Real, Text, Blob, Null };
+
 /// Forward cursor over the rows of one query. Reading it to its end (or dropping it) releases the read lock.
 class SqlCursor {
 public:
@@ -32,9 +35,18 @@ public:
 
     bool AtEnd() const;                                ///< true once the last row has been passed (or there were none)
     void MoveNext();                                   ///< step to the next row
+    /// Runs the query again from its start with value bound to its parameter ("?", unbound: NULL), so a row
+    /// looked up by key many times is compiled once. False, with the connection's error set, when it fails.
+    bool Restart(long long value);
     int ColumnCount() const;
     std::string Column(int oneBasedIndex) const;       ///< value as text; NULL gives empty text
     std::string Column(std::string_view name) const;   ///< by column name, ignoring letter case; unknown name gives empty text
+    /// The value's storage class; Null outside the row or the columns.
+    SqlType Type(int oneBasedIndex) const;
+    long long Integer(int oneBasedIndex) const;        ///< as a 64-bit integer (text and reals converted by the engine)
+    double Real(int oneBasedIndex) const;              ///< as a double, the same way
+    /// The value as text without a copy (NULL gives empty text); valid until the cursor moves or goes.
+    std::string_view Text(int oneBasedIndex) const;
 
     /// A column's value as the engine holds it, for callers that must compute as SQL would.
     enum class Kind { Null, Integer, Real, Text, Blob };
@@ -46,6 +58,7 @@ private:
     friend class SqlConnection;
     struct StatementDeleter { void operator()(sqlite3_stmt* s) const noexcept; };
     SqlCursor(std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt, std::weak_ptr<SqlStatus> status, bool atEnd);
+    int At(int oneBasedIndex) const;   ///< the engine's index of a value of the current row; -1 when there is none
     std::unique_ptr<sqlite3_stmt, StatementDeleter> stmt_;
     std::weak_ptr<SqlStatus> status_;   ///< where a failing step reports, while the connection lives
     bool atEnd_ = true;
@@ -64,6 +77,9 @@ public:
 
     /// Opens the existing file read-write; never creates one, and fails for a file that is not a database
     /// (the schema is read here, so a lock held past the busy timeout also fails, as busy).
+    /// Its statements may call as_number(x): x when it is an integer or a real, the number a text holds when
+    /// the engine would read it as one (as a numeric column stores it: "141617700", " 1.5e8 "), else NULL.
+    /// Browsers stored dates in each of these forms; nothing is defined in the file itself.
     bool Connect();
     bool IsConnected() const;
 

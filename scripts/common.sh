@@ -6,10 +6,12 @@ BUILD="${BUILD:-$ROOT/build}"
 FIXTURE_SQL="$ROOT/../shared/fixtures/syndication.sql"
 [ -f "$FIXTURE_SQL" ] || FIXTURE_SQL="$ROOT/tests/fixtures/syndication.sql"
 
-# The second line: the manual page (help2man), the Debian package (dpkg-dev and file for cpack's dependency
-# computation) and its checks (lintian, desktop-file-validate, appstreamcli, man, col), the completion's test.
+# python3-feedparser and libxml2-utils read the article exports back; the last line: the manual page (help2man), the
+# Debian package (dpkg-dev and file for cpack's dependency computation) and its checks (lintian,
+# desktop-file-validate, appstreamcli, man, col), the completion's test.
 PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libgtest-dev sqlite3 xvfb
-          xdotool imagemagick x11-utils fonts-dejavu-core python3 clang libclang-rt-14-dev
+          xdotool imagemagick x11-utils fonts-dejavu-core python3 python3-feedparser libxml2-utils clang
+          libclang-rt-14-dev
           help2man dpkg-dev file lintian desktop-file-utils appstream man-db bsdextrautils bash-completion)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

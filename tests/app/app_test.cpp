@@ -1,14 +1,19 @@
 #include "app/App.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QMenuBar>
 #include <QFileInfo>
 #include <QFile>
 #include <fstream>
 
+#include "app/FeedDatabase.h"
+#include "app/MenuBar1.h"
 #include "platform/DockTile.h"
 #include "platform/Folders.h"
+#include "tests/support/SqlTestHelpers.h"
 #include "tests/support/gui/GuiTest.h"
+#include "ui/main/FeedListModel.h"
 #include "ui/prefs/winPrefs.h"
 
 namespace {
@@ -177,13 +182,15 @@ TEST_F(AppTest, ManageAndBecomingActiveBringTheMainWindowBack) {
     EXPECT_EQ(second->ListCount(), 4);
 }
 
-// "Export Feeds as OPML…" saves the feeds the list shows where the user says; a failed write says why.
+// "Export Feeds as OPML…" saves the feeds the list shows where the user says; a failed write says why, and the
+// database itself is never the file written.
 TEST_F(AppTest, ExportFeedsWritesTheListedFeedsToTheChosenFileOrSaysWhyNot) {
     FixtureDb db;
     OpenMainWindow(db);
     const QString file = GuiEnvironment::Home() + "/Feeds.opml";
     struct Case { bool showAll; QString chosen; int outlines; int messages; };
-    for (const Case& c : {Case{false, file, 5, 0}, Case{true, file, 7, 0}, Case{false, "/nonexistent/Feeds.opml", 0, 1}}) {
+    for (const Case& c : {Case{false, file, 5, 0}, Case{true, file, 7, 0}, Case{false, "/nonexistent/Feeds.opml", 0, 1},
+                          Case{false, QString::fromStdString(db.path()), 0, 1}}) {
         app().showall = c.showAll;
         seams.fileChoice = c.chosen;
         seams.messages.clear();
@@ -200,6 +207,58 @@ TEST_F(AppTest, ExportFeedsWritesTheListedFeedsToTheChosenFileOrSaysWhyNot) {
     ASSERT_TRUE(Settle());
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(seams.messages.isEmpty());
+}
+
+// "Export Articles…" follows its window's list: enabled while a feed is selected, disabled on the bar that has no
+// list. It saves the selected feed's articles where the user says, read and written on the worker while the
+// window answers; the database itself as the target is refused with a message, and nothing changes.
+TEST_F(AppTest, ExportArticlesFollowsTheSelectionAndSavesTheSelectedFeedOrSaysWhyNot) {
+    EXPECT_FALSE(MenuBar1::Global()->findChild<QAction*>("FileExportArticles")->isEnabled());
+    FixtureDb db;
+    db.exec("UPDATE Sources SET title='.Apple: Hot/News?' WHERE id=1");
+    Window1* w = OpenMainWindow(db);
+    QAction* item = w->FileExportArticles();
+    const QList<QAction*> file = w->menuBar()->findChild<QMenu*>("FileMenu")->actions();
+    ASSERT_GT(file.indexOf(item), 0);
+    EXPECT_EQ(file[file.indexOf(item) - 1]->objectName(), "FileExport");
+    for (int row = 0; row < w->ListCount(); ++row)
+        if (w->Cell(row, FeedListModel::Key) == "1") w->SetListIndex(row);
+    EXPECT_TRUE(item->isEnabled());
+
+    const QString chosen = GuiEnvironment::Home() + "/apple.atom";
+    seams.fileChoice = chosen;
+    auto browser = Connected(db.path());   // the browser holds the file for a while: the window answers meanwhile
+    ASSERT_TRUE(browser->Execute("BEGIN EXCLUSIVE"));
+    item->trigger();
+    int beats = 0;
+    QTimer heart;
+    heart.callOnTimeout([&] { ++beats; });
+    heart.start(5);
+    ASSERT_TRUE(WaitUntil([&] { return beats >= 20; }));
+    EXPECT_FALSE(app().db->Idle());
+    EXPECT_FALSE(QFile::exists(chosen));
+    browser->Execute("ROLLBACK");
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(seams.fileDialogTitles.last() + " " + seams.fileDialogFolders.last(), "Export Articles " + QDir::homePath() + "/Apple- Hot-News-.atom");
+    EXPECT_EQ(ReadFile(chosen).count("<entry>"), 2);
+    EXPECT_TRUE(seams.messages.isEmpty());
+
+    const QString database = QString::fromStdString(db.path());
+    const QByteArray before = ReadFile(database);
+    seams.fileChoice = database;
+    item->trigger();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(seams.messages, QStringList{"The articles could not be exported to " + database + ": it is the feed database itself"});
+    EXPECT_EQ(ReadFile(database), before);
+
+    w->SetListIndex(-1);
+    EXPECT_FALSE(item->isEnabled());
+    w->SetListIndex(0);
+    EXPECT_TRUE(item->isEnabled());
+    db.exec("DELETE FROM Sources");
+    w->GetDBInfo(false);
+    ASSERT_TRUE(Settle());
+    EXPECT_FALSE(item->isEnabled()) << "an emptied list has nothing selected";
 }
 
 // "Preferences…" opens the preferences window as the button does, and brings it forward when it is open.

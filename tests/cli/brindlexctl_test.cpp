@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <fstream>
 #include <regex>
+#include <sys/stat.h>
 
 #include "tests/support/FixtureDb.h"
 
@@ -141,14 +142,18 @@ TEST_F(Brindlexctl, UnreadablePreferencesStopACommandWithoutADatabaseNamed) {
 
 TEST_F(Brindlexctl, BadInputsFailWithTheirStatusAndOneLineAndLeaveTheFileAsItWas) {
     enum Db { Fixture, Missing, Text, NoTables };
+    const QString out = home_.filePath("articles.atom");
     const struct { Db db; QStringList args; int status; } cases[] = {
         // A wrong command line, told before any database is opened:
         {Fixture, {}, 2}, {Missing, {"frobnicate"}, 2}, {Fixture, {"mark-read"}, 2}, {Fixture, {"reset", "0x1"}, 2},
         {Fixture, {"mark-read", "-1"}, 2},   // an option to the parser; "-- -1" would be a key
         {Fixture, {"mark-read", "1", "2"}, 2}, {Fixture, {"list", "--bogus"}, 2}, {Fixture, {"mark-all-read", "--all"}, 2},
-        {Fixture, {"reset", "1", "--json"}, 2}, {Fixture, {"export-opml", "-o"}, 2},
+        {Fixture, {"reset", "1", "--json"}, 2}, {Fixture, {"export-opml", "-o"}, 2}, {Fixture, {"export-articles"}, 2},
+        {Fixture, {"export-articles", "--unread"}, 2}, {Fixture, {"export-articles", "1", "--format", "rss"}, 2},
+        {Fixture, {"export-opml", "--flagged"}, 2}, {Fixture, {"list", "--format", "json"}, 2},
         // no such feed, a file that cannot be written, a database that cannot be opened or has no feed tables:
         {Fixture, {"mark-read", "999"}, 1}, {Fixture, {"reset", "5"}, 1}, {Fixture, {"export-opml", "-o", "/nonexistent/feeds.opml"}, 1},
+        {Fixture, {"export-articles", "5", "-o", out}, 1}, {NoTables, {"export-articles", "--flagged", "-o", out}, 1},
         {Missing, {"mark-all-read"}, 1}, {Text, {"mark-read", "1"}, 1}, {NoTables, {"list", "--json"}, 1}, {NoTables, {"totals"}, 1},
         {NoTables, {"mark-read", "1"}, 1}, {NoTables, {"mark-all-read"}, 1},
     };
@@ -166,6 +171,46 @@ TEST_F(Brindlexctl, BadInputsFailWithTheirStatusAndOneLineAndLeaveTheFileAsItWas
         EXPECT_EQ(Bytes(path), before);
     }
     EXPECT_EQ(Commands(), "") << "the browser was not restarted";
+    EXPECT_FALSE(QFile::exists(out)) << "nothing written";
+}
+
+// -o never names the database: not as it is, through a link, nor its journal; a pipe and standard output are
+// written to as they are, never replaced by a file.
+TEST_F(Brindlexctl, ExportsNeverReplaceTheDatabaseAndWriteToAPipeAsItIs) {
+    FixtureDb fixture;
+    const QString db = QString::fromStdString(fixture.path()), folder = QString::fromStdString(fixture.folder());
+    QFile::link(db, folder + "/link");
+    const QString pipe = folder + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.toUtf8().constData(), 0600), 0);
+    const std::string before = Bytes(db);
+    for (const QStringList& command : {QStringList{"export-opml"}, QStringList{"export-articles", "1"}}) {
+        SCOPED_TRACE(command.first().toStdString());
+        const QStringList args = command + QStringList{"--database", db, "-o"};
+        const struct { QString target; const char* why; } refused[] = {
+            {db, "it is the feed database itself"}, {folder + "/link", "it is the feed database itself"},
+            {db + "-journal", "it is the feed database's journal"}, {folder, "it is a folder"}};
+        for (const auto& r : refused) {
+            const Outcome o = Ctl(args + QStringList{r.target});
+            EXPECT_EQ(std::to_string(o.status) + " " + o.err, "1 brindlexctl: cannot write " + r.target.toStdString() + ": " + r.why + "\n");
+        }
+        EXPECT_EQ(Bytes(db), before);
+        EXPECT_TRUE(QFileInfo(folder + "/link").isSymLink());
+        EXPECT_FALSE(QFile::exists(db + "-journal"));
+
+        const std::string end = command.first() == "export-opml" ? "</opml>\n" : "</feed>\n";
+        QProcess reader;
+        reader.start("cat", {pipe});
+        ASSERT_TRUE(reader.waitForStarted());
+        EXPECT_EQ(Ctl(args + QStringList{pipe}).status, 0);
+        ASSERT_TRUE(reader.waitForFinished(10000));
+        const std::string piped = reader.readAllStandardOutput().toStdString();
+        EXPECT_TRUE(piped.rfind("<?xml", 0) == 0 && piped.size() > end.size() && piped.substr(piped.size() - end.size()) == end) << piped;
+        EXPECT_TRUE(QFileInfo(pipe).isFile() == false && QFileInfo::exists(pipe)) << "still the pipe";
+
+        const Outcome out = Ctl(args + QStringList{"/dev/stdout"});   // a pipe to this test
+        EXPECT_EQ(std::to_string(out.status) + out.err, "0");
+        EXPECT_EQ(out.out.size(), piped.size());
+    }
 }
 
 }  // namespace

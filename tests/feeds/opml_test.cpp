@@ -3,13 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QLocale>
-#include <QTemporaryDir>
-#include <csignal>
-#include <fstream>
-#include <sys/resource.h>
 
 namespace {
 
@@ -46,31 +40,6 @@ TEST(OpmlDocument, WritesOneOutlinePerFeedWithWhatItHasAndOnlyCharactersXmlAllow
               "  </body>\n"
               "</opml>\n");
     QLocale::setDefault(QLocale::c());
-}
-
-TEST(OpmlWriteFile, ReplacesTheFileWholeOrLeavesEverythingAsItWas) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath("feeds.opml");
-    const auto contents = [&file] { std::ifstream in(file.toStdString()); return std::string(std::istreambuf_iterator<char>(in), {}); };
-    for (const char* bytes : {"first", "second, longer than the first"}) {
-        EXPECT_EQ(Opml::WriteFile(file, bytes), "");
-        EXPECT_EQ(contents(), bytes);
-    }
-    EXPECT_NE(Opml::WriteFile(dir.filePath("missing/feeds.opml"), "third"), "");
-
-    // A write that fails halfway (here at a file size limit, as on a full disk) leaves the old file whole.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit small{16, saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &small);
-    const QString error = Opml::WriteFile(file, QByteArray(4096, 'x'));
-    setrlimit(RLIMIT_FSIZE, &saved);   // before anything is reported
-    EXPECT_NE(error, "");
-    EXPECT_EQ(contents(), "second, longer than the first");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"feeds.opml"})
-        << "no temporary file left behind";
 }
 
 }  // namespace

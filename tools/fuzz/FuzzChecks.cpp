@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "feeds/ArticleExport.h"
 #include "feeds/FeedList.h"
 #include "feeds/feed.h"
 #include "platform/SqlConnection.h"
@@ -54,6 +55,38 @@ std::string Leftovers(SqlConnection& db, const std::string& step) {
             const char* sql = sqlite3_sql(s);
             return step + " left a statement unfinished: " + (sql ? sql : "?");
         }
+    }
+    return {};
+}
+
+// An export as a parser meets it: valid UTF-8 throughout, and in Atom no character XML 1.0 cannot carry.
+std::string ExportProblem(SqlConnection& db, const std::string& key, ArticleExport::Format format) {
+    ArticleExport::Request request;
+    request.key = key;
+    request.format = format;
+    std::string document;
+    // A database that breaks halfway fails the export; what it wrote until then must still be clean text.
+    ArticleExport::Write(db, request, 0, [&](std::string_view bytes) {
+        document += bytes;
+        return true;
+    });
+    const std::string what = std::string(format == ArticleExport::Format::Atom ? "Atom" : "JSON") + " export of " +
+                             (key.empty() ? "the flagged articles" : key);
+    const auto* p = reinterpret_cast<const unsigned char*>(document.data());
+    for (std::size_t i = 0, n = document.size(); i < n;) {
+        std::size_t length = p[i] < 0x80 ? 1 : p[i] >= 0xC2 && p[i] <= 0xDF ? 2 : p[i] >= 0xE0 && p[i] <= 0xEF ? 3
+                             : p[i] >= 0xF0 && p[i] <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > n) return what + ": not UTF-8 at byte " + std::to_string(i);
+        char32_t c = length == 1 ? p[i] : p[i] & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return what + ": not UTF-8 at byte " + std::to_string(i);
+            c = (c << 6) | (p[i + k] & 0x3F);
+        }
+        const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
+        if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return what + ": not UTF-8 at byte " + std::to_string(i);
+        if (format == ArticleExport::Format::Atom && ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0xFFFE || c == 0xFFFF))
+            return what + ": a character XML cannot carry at byte " + std::to_string(i);
+        i += length;
     }
     return {};
 }
@@ -200,6 +233,12 @@ std::string CheckDatabase(const std::uint8_t* data, std::size_t size, const std:
                 if (seen.insert(std::to_string(row.id)).second) keys.push_back(std::to_string(row.id));
             }
             keys.push_back("987654321");
+            for (const std::string& key : {keys.front(), std::string()}) {
+                for (const auto format : {ArticleExport::Format::Atom, ArticleExport::Format::JsonFeed}) {
+                    if (problem.empty()) problem = ExportProblem(db, key, format);
+                    step("export of " + key);
+                }
+            }
             for (std::size_t k = 0; k < keys.size() && problem.empty(); ++k) {
                 feed f;
                 f.ID = keys[k];

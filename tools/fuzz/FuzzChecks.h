@@ -18,8 +18,9 @@ namespace fuzzchecks {
 /// no property list must still be none after its save.
 std::string CheckPlistRoundTrip(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder);
 
-/// The bytes as a syndication database file: connect, read the list and totals both ways, load, mark and
-/// reset the first feeds, mark everything read, read the list again. After every step the connection
+/// The bytes as a syndication database file: connect, read the list and totals both ways, export the first
+/// feed's articles and the flagged ones in both formats (valid UTF-8 throughout, and in Atom only characters
+/// XML carries), load, mark and reset the first feeds, mark everything read, read the list again. After every step the connection
 /// must hold no transaction and no unfinished statement (either would keep the browser out of its file).
 std::string CheckDatabase(const std::uint8_t* data, std::size_t size, const std::filesystem::path& folder);
 

@@ -151,7 +151,10 @@ Window1::~Window1() {
 
 QList<QObject*> Window1::Controls() const { return controls_; }
 
-void Window1::createMenuBar() { MenuBar1::Build(menuBar()); }
+void Window1::createMenuBar() {
+    MenuBar1::Build(menuBar());
+    connect(FileExportArticles(), &QAction::triggered, this, &Window1::FileExportArticles_Action);
+}
 
 QAction* Window1::FileMenu() const {
     QMenu* menu = menuBar()->findChild<QMenu*>(QStringLiteral("FileMenu"));
@@ -159,6 +162,10 @@ QAction* Window1::FileMenu() const {
 }
 
 QAction* Window1::FileManage() const { return menuBar()->findChild<QAction*>(QStringLiteral("FileManage")); }
+
+QAction* Window1::FileExportArticles() const {
+    return menuBar()->findChild<QAction*>(QStringLiteral("FileExportArticles"));
+}
 
 void Window1::createList() {
     model_ = new FeedListModel(this);
@@ -188,6 +195,9 @@ void Window1::createList() {
     // Width 0 is not enough on its own: a hidden section can't be seen, nor dragged open.
     for (int c = 3; c < 6; ++c) ListBox1->setColumnHidden(c, true);
     connect(ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Window1::ListBox1_Change);
+    // A reset model drops its selection without a word: the menu item follows that too.
+    connect(ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Window1::FollowSelection);
+    connect(model_, &QAbstractItemModel::modelReset, this, &Window1::FollowSelection);
 }
 
 void Window1::createTotals() {
@@ -309,6 +319,8 @@ QString Window1::SafariCaption(bool running) {
     return running ? QStringLiteral("Stop Safari") : QStringLiteral("Start Safari");
 }
 
+void Window1::FollowSelection() { FileExportArticles()->setEnabled(ListIndex() >= 0); }
+
 void Window1::FollowExclusive(bool exclusive) {
     for (QPushButton* b : {bbMarkRead, bbMarkUnread, bbMarkAllRead, bbReset, bbResetAll})
         b->setEnabled(!exclusive);
@@ -359,6 +371,12 @@ void Window1::ListBox1_Change() {
             detail_->Show(record);
             detail_->FetchIcon(iconText, QString::fromStdString(record.HomePage));
         });
+}
+
+void Window1::FileExportArticles_Action() {
+    const int row = ListIndex();
+    if (row < 0) return;
+    app().ExportArticles(Cell(row, FeedListModel::Key), Cell(row, FeedListModel::Title));
 }
 
 void Window1::TCPSocket1_DownloadComplete(const QString&, int httpStatus, const QString& file) {

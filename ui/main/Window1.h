@@ -98,6 +98,8 @@ public:
     void BevelButton1_Action();
     QAction* FileMenu() const;
     QAction* FileManage() const;
+    QAction* FileExportArticles() const;
+    void FileExportArticles_Action();
     void Open();
 
     // Methods
@@ -129,6 +131,8 @@ private:
     void createButtons();
     void createStatusLine();
     void Apply(const RefreshResult& result);
+    /// "Export Articles…" is enabled while a feed is selected.
+    void FollowSelection();
     /// The buttons that change the database or the browser do nothing while a reset is under way.
     void FollowExclusive(bool exclusive);
     /// What the browser button offers, for the browser's state.

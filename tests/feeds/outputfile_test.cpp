@@ -1,0 +1,122 @@
+#include "feeds/OutputFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <thread>
+
+#include "tests/support/FixtureDb.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(none)";
+}
+
+// Everything in the folder: names, and for each its kind and contents, so nothing new or changed goes unseen.
+std::string Folder(const fs::path& folder) {
+    std::string all;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        all += entry.path().filename().string() + (entry.is_symlink() ? " link" : "") + "=";
+        all += entry.is_regular_file() ? Bytes(entry.path()) : entry.is_fifo() ? "fifo" : "other";
+        all += "\n";
+    }
+    return all;
+}
+
+// Open, write, commit: the first error on the way, empty when all went through.
+std::string Export(const fs::path& target, const fs::path& database, std::string_view bytes) {
+    OutputFile out;
+    if (std::string error = out.Open(target, database); !error.empty()) return error;
+    if (!out.Write(bytes)) return out.Error();
+    return out.Commit();
+}
+
+TEST(OutputFile, ReplacesARegularFileWholeThroughItsLinksOrLeavesItAsItWas) {
+    FixtureDb db;
+    const fs::path folder = db.folder(), file = folder / "feeds.atom", link = folder / "link.atom";
+    EXPECT_EQ(Export(file, db.path(), "first"), "");
+    ::chmod(file.c_str(), 0640);
+    fs::create_symlink("feeds.atom", link);
+    EXPECT_EQ(Export(link, db.path(), "second, longer than the first"), "");
+    EXPECT_EQ(Bytes(file), "second, longer than the first");
+    EXPECT_TRUE(fs::is_symlink(link)) << "the link stays, the file it names is replaced";
+    struct stat st {};
+    ::stat(file.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "its permissions kept";
+    EXPECT_NE(Export(folder / "missing" / "feeds.atom", db.path(), "third"), "");
+
+    // A write that fails halfway (at a file size limit, as on a full disk) leaves the old file whole.
+    const std::string before = Folder(folder);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{16, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    const std::string error = Export(link, db.path(), std::string(4096, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);   // before anything is reported
+    EXPECT_EQ(error, "File too large");
+    EXPECT_EQ(Folder(folder), before) << "no temporary file left behind";
+}
+
+TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything) {
+    FixtureDb db;
+    const fs::path folder = db.folder(), database = db.path();
+    std::ofstream(database.string() + "-shm") << "shared";
+    fs::create_symlink("Database3", folder / "link");
+    fs::create_hard_link(database, folder / "hard");
+    fs::create_symlink("Database3-journal", folder / "to-journal");   // a journal that is not there yet
+    fs::create_directory(folder / "sub");
+    const std::string before = Folder(folder);
+    const struct { fs::path target; fs::path database; const char* error; } cases[] = {
+        {database, database, "it is the feed database itself"},
+        {folder / "link", database, "it is the feed database itself"},
+        {folder / "hard", database, "it is the feed database itself"},
+        {folder / "sub" / ".." / "Database3", folder / "link", "it is the feed database itself"},
+        {folder / "Database3-wal", database, "it is the feed database's write-ahead log"},
+        {folder / "Database3-shm", folder / "link", "it is the feed database's shared-memory file"},
+        {folder / "to-journal", database, "it is the feed database's journal"},
+        {folder / "sub", database, "it is a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.string());
+        EXPECT_EQ(Export(c.target, c.database, "<feed/>"), c.error);
+    }
+    const fs::path working = fs::current_path();
+    fs::current_path(folder);   // names as typed in that folder
+    EXPECT_EQ(Export("Database3-journal", "Database3", "<feed/>"), "it is the feed database's journal");
+    EXPECT_EQ(Export("Database3-wal", database, "<feed/>"), "it is the feed database's write-ahead log");
+    fs::current_path(working);
+    EXPECT_EQ(Folder(folder), before);
+}
+
+TEST(OutputFile, WritesToAPipeAsItIsAndSaysWhenItsReaderHasGone) {
+    FixtureDb db;
+    const fs::path fifo = fs::path(db.folder()) / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string read;
+    std::thread reader([&] { read = Bytes(fifo); });
+    EXPECT_EQ(Export(fifo, db.path(), "<feed/>\n"), "");
+    reader.join();
+    EXPECT_EQ(read, "<feed/>\n");
+    EXPECT_TRUE(fs::is_fifo(fifo)) << "still the pipe, never replaced by a file";
+
+    // A reader that leaves: the write fails with its reason, and the program goes on.
+    OutputFile out;
+    std::thread leaver([&] { ::close(::open(fifo.c_str(), O_RDONLY)); });
+    ASSERT_EQ(out.Open(fifo, db.path()), "");
+    leaver.join();
+    EXPECT_FALSE(out.Write(std::string(1 << 20, 'x')));
+    EXPECT_EQ(out.Error(), "Broken pipe");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+}  // namespace
