@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -110,12 +111,15 @@ TEST(feed, OperationsDoWhatTheySayAndNothingElseOrNothingAtAll) {
         if (c.browser == Writing || c.browser == Committing) {
             ASSERT_TRUE(browser->Execute("BEGIN IMMEDIATE"));
         }
+        // The browser commits once the operation has set out: the operation meets the lock, and outwaits it.
+        std::promise<void> started;
         std::thread commit;
-        if (c.browser == Committing) commit = std::thread([&] { std::this_thread::sleep_for(100ms); browser->Execute("COMMIT"); });
+        if (c.browser == Committing) commit = std::thread([&] { started.get_future().wait(); browser->Execute("COMMIT"); });
         auto db = Connected(fixture.path());
         if (c.browser == Nested) db->Execute("BEGIN");
         feed f;
         f.ID = c.key;
+        started.set_value();
         const std::string said = c.op(f, *db);
         if (c.browser == Nested) db->Execute("ROLLBACK");   // that transaction is not the operation's to end
         if (commit.joinable()) commit.join();

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/SqlConnection.h"
 
@@ -23,6 +25,14 @@ inline std::unique_ptr<SqlConnection> Connected(const std::string& path) {
     auto db = std::make_unique<SqlConnection>(path);
     EXPECT_TRUE(db->Connect()) << db->ErrorMessage();
     return db;
+}
+
+/// Spins until pred holds, for at most limit (for states of another thread that send no signal); whether it held.
+inline bool Within(const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) {
+    for (const auto end = std::chrono::steady_clock::now() + limit; !pred();)
+        if (std::chrono::steady_clock::now() > end) return false;
+        else std::this_thread::yield();
+    return true;
 }
 
 /// Whether the browser could write right now: false while any connection still holds a lock on the file.

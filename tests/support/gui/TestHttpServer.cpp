@@ -28,10 +28,14 @@ void TestHttpServer::OnConnection() {
             if (!r.location.isEmpty()) head += "Location: " + r.location + "\r\n";
             auto answer = [guard = QPointer<QTcpSocket>(socket), whole = head + "Connection: close\r\n\r\n" + r.body] {
                 if (!guard || guard->state() != QAbstractSocket::ConnectedState) return;
+                guard->setProperty("sent", true);
                 guard->write(whole);
                 guard->disconnectFromHost();
             };
-            QTimer::singleShot(r.delayMs, socket, answer);
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket, path] {
+                if (!socket->property("sent").toBool()) abandoned_ << path;
+            });
+            if (r.delayMs >= 0) QTimer::singleShot(r.delayMs, socket, answer);
         });
     }
 }

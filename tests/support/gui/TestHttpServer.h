@@ -15,7 +15,7 @@ struct TestResponse {
         : status(s), contentType(std::move(type)), body(std::move(b)), delayMs(delay) {}
     int status;
     QByteArray contentType, body;
-    int delayMs;                ///< the server waits this long before it answers
+    int delayMs;                ///< the server waits this long before it answers (-1: never)
     QByteArray location;        ///< Location header, for redirects
     bool contentLength = true;  ///< false: no Content-Length, the body ends when the connection closes
 };
@@ -31,12 +31,14 @@ public:
     QUrl Url(const QString& path) const { return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(Port()).arg(path)); }
     quint16 Port() const { return server_.serverPort(); }
     QStringList Requests() const { return requests_; }   ///< request paths in order of arrival
+    /// Requests whose client closed the connection before the answer (a download given up).
+    QStringList Abandoned() const { return abandoned_; }
 
 private:
     void OnConnection();
     QTcpServer server_;
     QHash<QString, TestResponse> routes_;
-    QStringList requests_;
+    QStringList requests_, abandoned_;
 };
 
 /// A picture of one colour, encoded as "PNG", "JPEG" or "GIF" (Qt writes no GIF, so that one is made here).
