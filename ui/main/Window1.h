@@ -1,6 +1,6 @@
 #pragma once
 // The main window: feed list, totals, detail pane, two rows of buttons, status line and clock.
-// Handlers keep the names of the design (<control>_<event>) and are thin: the work is done by
+// Handlers are named <control>_<event>, after the control and the event, and are thin: the work is done by
 //   FeedListModel   the rows, their roles and colours          DetailPane    texts, icon fetch, links
 //   UpdateCycle     both timers, countdown, refresh, badge    App::db       every statement, off this thread
 // Window1Actions.cpp holds the five feed actions and the browser button, which run as timed sequences.
