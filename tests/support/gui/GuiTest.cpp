@@ -1,6 +1,8 @@
 #include "tests/support/gui/GuiTest.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QScreen>
 #include <QThreadPool>
 #include <filesystem>
 
@@ -119,4 +121,26 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
     return result;
+}
+
+::testing::AssertionResult LooksAsKept(const QImage& picture, const QString& name) {
+    const QString kept = QStringLiteral(BRINDLEX_SOURCE_DIR "/tests/ui/golden/%1.png").arg(name);
+    const QImage drawn = picture.convertToFormat(QImage::Format_ARGB32);
+    if (qEnvironmentVariableIsSet("BRINDLEX_KEEP_LOOKS")) {
+        QDir().mkpath(QFileInfo(kept).absolutePath());
+        return drawn.save(kept) ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "cannot write " << kept.toStdString();
+    }
+    if (QImage(kept).convertToFormat(QImage::Format_ARGB32) == drawn) return ::testing::AssertionSuccess();
+    const QString actual = QDir::current().absoluteFilePath(QStringLiteral("golden-actual/%1.png").arg(name));
+    QDir().mkpath(QFileInfo(actual).absolutePath());
+    drawn.save(actual);
+    return ::testing::AssertionFailure() << name.toStdString() << " does not look as kept in " << kept.toStdString()
+                                         << "; as drawn now: " << actual.toStdString();
+}
+
+QImage OnScreen(QWidget* widget) {
+    QWidget* window = widget->window();
+    QCoreApplication::processEvents();   // the paints that are due
+    const QImage screen = window->screen()->grabWindow(window->winId()).toImage();
+    return screen.copy(QRect(widget->mapTo(window, QPoint(0, 0)), widget->size()));
 }

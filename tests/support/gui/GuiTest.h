@@ -35,6 +35,13 @@ inline Window1* OpenMainWindow(FixtureDb& db, bool autoRefresh = false, int upda
     return OpenMainWindow(QString::fromStdString(db.path()), autoRefresh, updateInterval);
 }
 void CloseMainWindow();   ///< closes and deletes the main window, if there is one
+/// Whether the picture is, pixel for pixel, the one kept in tests/ui/golden/NAME.png: what the window looked like
+/// when someone last looked at it and found it right. One that differs is written to golden-actual/NAME.png (in
+/// the test's working folder) to look at; BRINDLEX_KEEP_LOOKS=1 keeps the pictures drawn now as the new ones.
+::testing::AssertionResult LooksAsKept(const QImage& picture, const QString& name);
+/// What the widget's window shows on the screen now (its backing store, as last painted), cut to the widget.
+QImage OnScreen(QWidget* widget);
+
 /// The whole file, or "(none)" when it cannot be read.
 inline QByteArray ReadFile(const QString& path) {
     QFile f(path);
