@@ -22,6 +22,5 @@ void IconCanvas::Clear() {
 void IconCanvas::paintEvent(QPaintEvent*) {
     if (icon_.isNull() || target_.isEmpty()) return;
     QPainter p(this);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(target_, icon_, icon_.rect());
 }

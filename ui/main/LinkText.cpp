@@ -6,15 +6,12 @@
 
 LinkText::LinkText(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setWordWrap(true);
     setTextFormat(Qt::PlainText);   // an address from a feed is text, never markup
     setCursor(Qt::PointingHandCursor);
 }
 
 void LinkText::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setFont(font());
-    p.setPen(palette().color(foregroundRole()));
+    QPainter p(this);   // with the label's font and text colour
     QTextOption option(alignment());
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     p.drawText(QRectF(contentsRect()), text(), option);

@@ -63,7 +63,6 @@ void winPrefs::createControls() {
     // A path has no blanks to break at; let it wrap anywhere rather than scroll sideways.
     efLibFilePath->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     efLibFilePath->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    efLibFilePath->setFrameShape(QFrame::StyledPanel);
 
     PushButton1 = new QPushButton(QString(), this);
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
@@ -95,7 +94,6 @@ void winPrefs::createControls() {
     efInterval->setGeometry(182, 94, 39, 20);
     efInterval->setReadOnly(true);
     efInterval->setFont(WindowFonts::Pixels(11));
-    efInterval->setFrame(true);
 
     StaticText2 = new QLabel(QStringLiteral("Interval"), this);
     StaticText2->setObjectName(QStringLiteral("StaticText2"));

@@ -56,6 +56,8 @@ TEST_F(DetailPaneTest, PaneShowsTheSelectedFeedAndKeepsItsInitialTextsWhileNoneI
     EXPECT_EQ(w->stTitle->text(), "<img src=\"http://127.0.0.1:9/x.png\"><b>x</b>");
     for (QLabel* label : std::initializer_list<QLabel*>{w->stTitle, w->stURL, w->stHomepage, w->stHTTPDate})
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+    for (QLabel* link : std::initializer_list<QLabel*>{w->stURL, w->stHomepage})
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor) << "a link shows itself as one";
     db.exec("DELETE FROM Sources");
     EXPECT_EQ(Pane(Open()), (QStringList{"stTitle", "stURl", "stHomepage", "stHTTPDate"}));
 }
@@ -90,6 +92,7 @@ TEST_F(DetailPaneTest, IconsAreFetchedIntoTheFileTheUrlNamesAndDrawnCentredAndKe
         Select(w, "1");
         ASSERT_TRUE(WaitForIcon(w));
         EXPECT_EQ(w->Canvas2->IconRect(), c.drawn);
+        EXPECT_EQ(w->Canvas2->Icon().size(), c.drawn.size()) << "kept at the size it is drawn";
         for (const char* name : {"tmp.jpg", "tmp.gif", "tmp.png"})
             EXPECT_EQ(QFile::exists(Folders::CacheFolder() + "/" + name), QString(name) == c.file) << name;
         w->Canvas2->repaint();   // drawn from the kept icon at every repaint, inside its place only

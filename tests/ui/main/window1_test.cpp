@@ -163,7 +163,8 @@ TEST_F(Window1Test, TheWindowLooksAsKept) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     TestHttpServer http;
     http.Serve("/icon.png", {200, "image/png", EncodedImage(80, 60, QColor(200, 30, 30), "PNG")});
-    db.exec("UPDATE Sources SET iconURL='" + http.Url("/icon.png").toString().toStdString() + "' WHERE id=1");
+    db.exec("UPDATE Sources SET iconURL='" + http.Url("/icon.png").toString().toStdString() + "', URL=URL||"
+            "'?format=rss2&edition=international&utm_source=brindlex' WHERE id=1");   // long enough to wrap
     Window1* w = OpenMainWindow(db);
     seams.clock = QDateTime(QDate(2005, 6, 28), QTime(14, 5, 9));
     w->UpdateTime();

@@ -46,8 +46,11 @@ protected:
         WritePrefs(Path(db), 10, false);
         Window1* w = OpenMainWindow(db);
         w->bbPrefs->click();
-        EXPECT_NE(winPrefs::instance(false), nullptr);
-        return {w, winPrefs::instance(false)};
+        winPrefs* p = winPrefs::instance(false);
+        EXPECT_NE(p, nullptr);
+        // Over the main window, near its top.
+        if (p) EXPECT_TRUE(p->y() - w->y() == 80 && std::abs(p->frameGeometry().center().x() - w->frameGeometry().center().x()) <= 1);
+        return {w, p};
     }
 };
 
@@ -64,6 +67,12 @@ TEST_F(WinPrefsTest, AFixedWindowWithNineControlsAndNoDefaultButton) {
                                          "StaticText2 pbCancel pbSave");
     EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
     for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
+    EXPECT_EQ(p->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint), Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(p->PushButton1->toolTip().isEmpty()) << "a button without a caption says what it does";
+    const QPointer<winPrefs> closed = p;
+    p->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "closed, it goes";
 }
 
 TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
@@ -193,7 +202,7 @@ TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
 
 // What the user sees of the Preferences window, and of its arrows held down (the half pressed goes dark) and let go.
 TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKept) {
-    WritePrefs(QStringLiteral("/Users/jdoe/Library/Syndication/Database3"), 30, true);
+    WritePrefs(QStringLiteral("/Users/jdoe/Documents/Old Mac 2005/Library/Syndication/Database3"), 30, true);
     winPrefs* p = winPrefs::instance();
     EXPECT_TRUE(LooksAsKept(OnScreen(p), "preferences-window"));
     const QImage arrows = OnScreen(p->UpDownArrows1);
