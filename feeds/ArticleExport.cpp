@@ -21,13 +21,12 @@ const char* const kReplacement = "\xEF\xBF\xBD";   // U+FFFD
 // A tagging authority no one can hold (RFC 2606), so these ids never collide with anyone's own.
 const char* const kTagPrefix = "tag:brindlex.invalid,2001:";
 
-// The code point at the start of s and its length. For bytes that are not UTF-8, kInvalid and the length of
-// the longest start of a well-formed sequence (at least 1), so each broken sequence becomes one U+FFFD.
+// The code point at the start of s, whose first byte is 0x80 or more (the callers take ASCII themselves), and
+// its length. For bytes that are not UTF-8, kInvalid and the length of the longest start of a well-formed
+// sequence (at least 1), so each broken sequence becomes one U+FFFD.
 char32_t Decode(std::string_view s, std::size_t& length) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     length = 1;
-    if (p[0] < 0x80)
-        return p[0];
     std::size_t need = 0;
     char32_t c = 0;
     unsigned char low = 0x80, high = 0xBF;
@@ -372,8 +371,6 @@ public:
         return Flush(true);
     }
 
-    long long Entries() const { return entries_; }
-
     static std::string FeedId(std::string_view url, std::string_view key) {
         return IsAbsoluteIri(url) ? std::string(url) : kTagPrefix + std::string("feed-key:") + std::string(key);
     }
@@ -519,7 +516,6 @@ Result Write(SqlConnection& db, const Request& request, double exported, const S
             break;   // the row cannot be gone inside the transaction: the engine failed
         written = writer.Entry(*order, *article);
     }
-    result.articles = writer.Entries();
     // A step that failed halfway (a lock, an interrupt) ends the cursor early: the document would be short.
     if (written && (db.Error() || !order->AtEnd())) {
         result.error = db.Error() ? db.ErrorMessage() : "an article could not be read";

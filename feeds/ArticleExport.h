@@ -24,8 +24,6 @@ struct Result {
     bool noSuchFeed = false;   ///< no Sources row has the key; nothing was written
     bool writeFailed = false;  ///< the sink refused bytes; what failed is the sink's to say
     std::string error;         ///< the engine's message when a statement failed; empty otherwise
-    long long articles = 0;    ///< entries written
-    bool Succeeded() const { return !noSuchFeed && !writeFailed && error.empty(); }
 };
 
 /// Takes the document piece by piece; false stops the export.

@@ -135,8 +135,6 @@ private:
 struct Groups {
     std::unordered_map<long long, Counts> byFeed;   ///< by integer source_id
     Counts noFeed;                                  ///< source_id NULL or not an integer: no feed has it
-    long long articles = 0;
-    Sum unread;                                     ///< over every article
 };
 
 // The type affinity SQLite gives a declared column type.

@@ -44,7 +44,7 @@ private:
 
     QNetworkAccessManager* network_;
     QPointer<QNetworkReply> reply_;
-    QTimer deadline_;
+    QTimer deadline_{this};   // a child, so what is still pending can be seen
     QByteArray body_;
     QString url_;
     QString file_;

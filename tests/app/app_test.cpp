@@ -1,6 +1,8 @@
 #include "app/App.h"
 
 #include <QAction>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QFileInfo>
@@ -58,6 +60,60 @@ void SetFields(const QString& db, int interval, bool autoRefresh) {
 
 class AppTest : public GuiTest {};
 
+template <class T> QList<T*> Windows() {
+    QList<T*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* t = qobject_cast<T*>(w)) found << t;
+    return found;
+}
+
+// The seams the program installs: a timed step runs; a message box shows its text as it is, once while it shows;
+// each file dialog is set up for its task and answers once, then goes.
+TEST_F(AppTest, TheRealSeamsRunStepsShowBoxesAndAnswerFromTheirDialogsOnce) {
+    const Seams real = MakeRealSeams();
+    QObject context;
+    QList<std::optional<QString>> answers;
+    const auto answer = [&](std::optional<QString> file) { answers << file; };
+    real.after(0, &context, [&] { answers << QString("step"); });
+    EXPECT_TRUE(WaitUntil([&] { return !answers.isEmpty(); }));
+    for (int shown = 0; shown < 2; ++shown) {   // the same text again once the first box has gone
+        real.message("<b>2</b> feeds");
+        real.message("<b>2</b> feeds");
+        ASSERT_EQ(Windows<QMessageBox>().size(), 1);
+        QPointer<QMessageBox> box = Windows<QMessageBox>()[0];
+        EXPECT_TRUE(box->isVisible() && box->testAttribute(Qt::WA_DeleteOnClose));
+        EXPECT_EQ(QStringList({box->windowTitle(), box->text()}), QStringList({"BrindleX", "<b>2</b> feeds"}));
+        EXPECT_EQ(box->textFormat() + 10 * box->windowModality(), Qt::PlainText + 10 * Qt::ApplicationModal);
+        EXPECT_EQ(box->iconPixmap().size(), QSize(64, 64));
+        box->button(QMessageBox::Ok)->click();
+        EXPECT_TRUE(box->isHidden());
+        QCoreApplication::sendPostedEvents(box, QEvent::DeferredDelete);
+        EXPECT_FALSE(box) << "deleted once closed";
+        delete box;
+    }
+    const QString home = GuiEnvironment::Home();
+    real.chooseFile("Database", home, &context, answer);
+    real.chooseSaveFile("Export", home + "/Feeds.opml", &context, answer);
+    const QList<QFileDialog*> dialogs = Windows<QFileDialog>();
+    ASSERT_EQ(dialogs.size(), 2);
+    QPointer<QFileDialog> open = dialogs[0]->windowTitle() == "Database" ? dialogs[0] : dialogs[1];
+    QPointer<QFileDialog> save = dialogs[0] == open ? dialogs[1] : dialogs[0];
+    EXPECT_TRUE(open->isVisible() && open->fileMode() == QFileDialog::ExistingFile &&
+                open->acceptMode() == QFileDialog::AcceptOpen && open->directory() == QDir(home));
+    EXPECT_TRUE(save->isVisible() && save->fileMode() == QFileDialog::AnyFile &&
+                save->acceptMode() == QFileDialog::AcceptSave && save->directory() == QDir(home));
+    EXPECT_EQ(save->selectedFiles(), QStringList(home + "/Feeds.opml"));
+    EXPECT_EQ(save->defaultSuffix() + " " + save->nameFilters().join(';'), "opml OPML files (*.opml);All files (*)");
+    open->reject();
+    QMetaObject::invokeMethod(save, "accept");   // as the Save button does
+    save->reject();   // answered already
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(!open && !save) << "each goes once answered";
+    delete open;
+    delete save;
+    EXPECT_EQ(answers, (QList<std::optional<QString>>{QString("step"), std::nullopt, home + "/Feeds.opml"}));
+}
+
 TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsMakesItReadable) {
     const QByteArray path = Key("DatabaseFileName", "<string>/data/feeds.db</string>");
     auto every = [](const char* n) { return Key("UpdateInterval", "<integer>" + QByteArray(n) + "</integer>"); };
@@ -79,7 +135,7 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsM
         SetFields("/x/Database3", 20, false);   // saved readable whatever was there, other keys kept
         EXPECT_FALSE(app().SetPrefs());
         SetFields("", 0, true);
-        app().GetPrefs();
+        EXPECT_FALSE(app().GetPrefs());
         EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
         EXPECT_EQ(ReadFile(PrefsPath()).contains("<integer>77</integer>"), c.file.contains("WindowLeft"));
         QFile::remove(PrefsPath() + ".unreadable");
@@ -102,6 +158,16 @@ TEST_F(AppTest, AMissingPreferencesFileIsMadeWithTheDefaultDatabaseAndTheValuesH
     std::filesystem::remove_all(Folders::PreferencesFolder().toStdString());
     app().SetPrefs();
     EXPECT_EQ(Saved(), Values(DefaultDb(), 25, true));
+    // A file named relative to the working folder is kept by its absolute path, read or written first.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(GuiEnvironment::Home());
+    for (bool read : {true, false}) {
+        app().preferencesFile = "Brindle.plist";
+        read ? void(app().GetPrefs()) : void(app().SetPrefs());
+        EXPECT_EQ(app().preferencesFile, (GuiEnvironment::Home() + "/Brindle.plist").toStdString());
+        QFile::remove(GuiEnvironment::Home() + "/Brindle.plist");
+    }
+    QDir::setCurrent(cwd);
 }
 
 TEST_F(AppTest, StartUpChecksTheBrowserAndOpensTheFileTheWindowThenReads) {
@@ -114,7 +180,9 @@ TEST_F(AppTest, StartUpChecksTheBrowserAndOpensTheFileTheWindowThenReads) {
     app().Open();
     ASSERT_TRUE(Settle());
     EXPECT_EQ(script.Commands(), QStringList{"Check"});
+    EXPECT_TRUE(app().SafariRunning);
     EXPECT_EQ(w->bbSafari->text() + " " + QString::number(w->ListCount()), "Stop Safari 0");
+    EXPECT_EQ(app().applicationName() + " " + app().desktopFileName(), "BrindleX brindlex");
     w->Open();
     ASSERT_TRUE(Settle());
     EXPECT_EQ(w->ListCount(), 5);
@@ -140,6 +208,13 @@ TEST_F(AppTest, UnreadablePreferencesAreKeptAsideUnderNewNamesAndALinkStays) {
     EXPECT_TRUE(QFileInfo(PrefsPath()).isSymLink());
     app().GetPrefs();
     EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
+    // Names up to .unreadable.999: the last one is taken, and with none left the file is not moved.
+    for (int n = 4; n < 999; ++n) QFile(real + ".unreadable." + QString::number(n)).open(QIODevice::WriteOnly);
+    for (const char* text : {"999th\n", "1000th\n"}) {
+        std::ofstream(real.toStdString(), std::ios::trunc) << text;
+        app().SetPrefs();
+    }
+    EXPECT_EQ(ReadFile(real + ".unreadable.999") + ReadFile(real + ".unreadable.1000"), "999th\n(none)");
 }
 
 TEST_F(AppTest, RelaunchSafariQuitsWaitsStartsWaitsAndLeavesTheStateAlone) {
@@ -161,8 +236,12 @@ TEST_F(AppTest, ManageAndBecomingActiveBringTheMainWindowBack) {
     FixtureDb db;
     QPointer<Window1> first = OpenMainWindow(db);
     db.exec("DELETE FROM Sources WHERE id=7");
+    int manages = 0;
+    QObject::connect(&app(), &App::manageRequested, first, [&] { ++manages; });
     first->FileManage()->trigger();
-    app().OnApplicationState(Qt::ApplicationActive);
+    EXPECT_FALSE(app()._FileManage_Action());
+    app().OnApplicationState(Qt::ApplicationActive);   // a window shows: nothing to bring back
+    EXPECT_EQ(manages, 2);
     EXPECT_EQ(Window1::instance(false), first);
     EXPECT_EQ(first->ListCount(), 5) << "not re-read";
     // Closing stops the timers, and quits only where nothing could bring the window back.
@@ -174,6 +253,8 @@ TEST_F(AppTest, ManageAndBecomingActiveBringTheMainWindowBack) {
     app().OnApplicationState(Qt::ApplicationInactive);
     EXPECT_EQ(Window1::instance(false), nullptr);
     app().AutoRefresh = true;
+    QWidget tip(nullptr, Qt::ToolTip);   // a tip still showing is no window
+    tip.show();
     app().OnApplicationState(Qt::ApplicationActive);
     Window1* second = Window1::instance(false);
     ASSERT_NE(second, nullptr);
@@ -251,6 +332,21 @@ TEST_F(AppTest, ExportArticlesFollowsTheSelectionAndSavesTheSelectedFeedOrSaysWh
     EXPECT_EQ(seams.messages, QStringList{"The articles could not be exported to " + database + ": it is the feed database itself"});
     EXPECT_EQ(ReadFile(database), before);
 
+    seams.fileChoice = GuiEnvironment::Home() + "/apple.JSON";   // JSON Feed by the name's ending
+    item->trigger();
+    ASSERT_TRUE(Settle());
+    EXPECT_TRUE(ReadFile(*seams.fileChoice).startsWith("{")) << ReadFile(*seams.fileChoice).left(40).toStdString();
+    // The suggested name: no control or reserved characters, no dots or blanks at the ends, at most 200 bytes
+    // (a character split there goes whole), never empty.
+    seams.fileChoice.reset();
+    const QString a197(197, 'a'), emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    for (const auto& [title, name] : std::vector<std::pair<QString, QString>>{
+             {"a\tb\x7f", "a-b-"}, {"Daily News...", "Daily News"}, {" . ", "Articles"},
+             {QString(201, 'a'), QString(200, 'a')}, {a197 + emoji, a197}}) {
+        app().ExportArticles("1", title);
+        ASSERT_TRUE(Settle());
+        EXPECT_EQ(seams.fileDialogFolders.last(), QDir::homePath() + "/" + name + ".atom");
+    }
     w->SetListIndex(-1);
     EXPECT_FALSE(item->isEnabled());
     w->SetListIndex(0);

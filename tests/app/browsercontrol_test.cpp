@@ -3,6 +3,10 @@
 #include "app/BrowserControl.h"
 
 #include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "platform/Processes.h"
 
 #include "tests/support/gui/GuiTest.h"
 
@@ -19,7 +23,8 @@ TEST_F(BrowserControlTest, CommandsRunInTurnAndAChecksAnswerComesAsASignal) {
     QObject listener;   // the connection goes with the test
     QObject::connect(&browser, &BrowserControl::checked, &listener, [&](bool running) { heard << (running ? "running" : "not"); });
     auto note = [&](const char* what) { return [&, what](const ScriptResult& r) { heard << what + (" " + r.output); }; };
-    browser.Send("Quit", nullptr, note("quit"));
+    browser.Check();
+    browser.Send("Quit", nullptr, note("quit"));   // after the check
     browser.Check();   // busy: skipped
     browser.Send("Start", nullptr, note("start"));
     {
@@ -27,10 +32,16 @@ TEST_F(BrowserControlTest, CommandsRunInTurnAndAChecksAnswerComesAsASignal) {
         browser.Send("Check", &context, note("lost"));   // its asker is gone before the answer
     }
     ASSERT_TRUE(Settle());
-    browser.Check();
+    EXPECT_EQ(script.Commands(), (QStringList{"Check", "Quit", "Start", "Check"}));
+    EXPECT_EQ(heard, (QStringList{"running", "quit true", "start true"}));
+    // Cancelled: the run under way ends and the waiting ones are dropped, none of them answered.
+    script.SetHang(true);
+    browser.Send("Quit", nullptr, note("cancelled"));
+    browser.Send("Start", nullptr, note("dropped"));
+    browser.Cancel();
+    EXPECT_TRUE(browser.Idle() && !browser.Runner().IsRunning());
     ASSERT_TRUE(Settle());
-    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start", "Check", "Check"}));
-    EXPECT_EQ(heard, (QStringList{"quit true", "start true", "running"}));
+    EXPECT_EQ(heard.size(), 3);
 }
 
 TEST(BrowserControl, OnlyTrueReadsAsRunning) {
@@ -57,6 +68,28 @@ TEST(BrowserControl, PlansEachCommandForItsSystem) {
         EXPECT_EQ(QStringLiteral("%1 %2 %3").arg(p.kind).arg((p.program + ' ' + p.arguments.join(' ')).trimmed()).arg(p.timeoutMs),
                   QStringLiteral("%1 %2 %3").arg(c.kind).arg(QString(c.what).trimmed()).arg(c.ms)) << c.command;
     }
+}
+
+// On macOS a check looks for Safari's process, and answers from the event loop as a script would.
+TEST_F(BrowserControlTest, OnMacOSACheckLooksForSafarisProcess) {
+    if (Processes::AnyNamed("Safari")) GTEST_SKIP() << "Safari runs here";
+    BrowserControl& browser = app().browser();
+    browser.SetSystem(BrowserControl::System::MacOS);
+    QStringList heard;
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy("/bin/sleep", dir.filePath("Safari")));
+    QProcess safari;
+    for (bool running : {false, true}) {
+        if (running) safari.start(dir.filePath("Safari"), {"30"});
+        ASSERT_EQ(safari.waitForStarted(), running);
+        browser.Send("Check", nullptr, [&](const ScriptResult& r) { heard << QString("%1 %2 %3").arg(r.finished).arg(r.exitCode).arg(r.output); });
+        EXPECT_FALSE(browser.Idle());
+        ASSERT_TRUE(Settle());
+    }
+    safari.kill();
+    safari.waitForFinished();
+    EXPECT_EQ(heard, (QStringList{"1 0 false", "1 0 true"}));
+    EXPECT_TRUE(script.Commands().isEmpty());
 }
 
 // Refused by the system (osascript's error -1743), the user is told once where to allow it.

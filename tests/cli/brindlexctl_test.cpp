@@ -43,9 +43,10 @@ struct Brindlexctl : ::testing::Test {
 
     std::string Commands() { return QFile::exists(home_.filePath("commands.log")) ? Bytes(home_.filePath("commands.log")) : ""; }
 
-    static Outcome Ctl(const QStringList& arguments) {
+    static Outcome Ctl(const QStringList& arguments, const QString& output = {}, const QString& program = BRINDLEXCTL) {
         QProcess process;
-        process.start(BRINDLEXCTL, arguments);
+        if (!output.isEmpty()) process.setStandardOutputFile(output);
+        process.start(program, arguments);
         if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit) return {};
         return {process.exitCode(), process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
     }
@@ -56,24 +57,32 @@ struct Brindlexctl : ::testing::Test {
 
 TEST_F(Brindlexctl, CommandsShowAndChangeTheDatabase) {
     const struct { const char* name; const char* sql; QStringList args; std::string out; const char* state; const char* commands; } cases[] = {
-        {"list", "UPDATE Sources SET title='Slash'||char(27)||'[2Jdot'||char(8238)||'!' WHERE id=3; DELETE FROM Sources WHERE id IN (2,7)", {"list"},
+        {"list", "UPDATE Sources SET title='Slash'||char(27)||'[2Jdot'||char(8238)||'!'||char(8232) WHERE id=3; DELETE FROM Sources WHERE id IN (2,7)", {"list"},
          "KEY  ARTICLES  UNREAD  SUBSCRIBED  TITLE\n"
          "  8         0       0  yes         http://www.macosxhints.com/backend/geeklog.rdf\n"
          "  1         2       1  yes         Apple Hot News\n"
-         "  3         1       0  yes         Slash?[2Jdot?!\n", "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 3 4 6 8", ""},
+         "  3         1       0  yes         Slash?[2Jdot?!?\n", "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 3 4 6 8", ""},
         {"list as JSON", "DELETE FROM Sources WHERE id NOT IN (1,4,8)", {"list", "--all", "--json"},
          R"([{"articles":0,"homePage":null,"id":8,"subscribed":true,"title":"","unread":0,"url":"http://www.macosxhints.com/backend/geeklog.rdf"},)"
          R"({"articles":2,"homePage":"http://www.apple.com/hotnews/","id":1,"subscribed":true,"title":"Apple Hot News","unread":1,"url":"http://www.apple.com/main/rss/hotnews/hotnews.rss"},)"
          R"({"articles":0,"homePage":"http://slashdot.org/","id":4,"subscribed":false,"title":"Slashdot","unread":0,"url":"http://slashdot.org/index.rss"}])",
          "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 4 8", ""},
-        {"totals of all feeds as JSON", "", {"totals", "--all", "--json"}, R"({"articles":6,"sources":7,"unread":4})", FixtureDb::kState, ""},
+        {"totals of all feeds as JSON", "UPDATE Articles SET unread=9 WHERE id=2102", {"totals", "--all", "--json"}, R"({"articles":6,"sources":7,"unread":12})",
+         "2003:1 2101:0 2102:9 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", ""},
         {"totals without articles", "DELETE FROM Articles", {"totals", "--json"}, R"({"articles":0,"sources":5,"unread":0})", " / 1 2 3 4 6 7 8", ""},
         {"mark read", "", {"mark-read", "1"}, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", ""},
         {"mark unread", "", {"mark-unread", "3"}, "", "2003:1 2101:0 2102:1 2103:1 2104:1 2105:1 / 1 2 3 4 6 7 8", ""},
         {"mark all read", "", {"mark-all-read"}, "", "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8", ""},
         {"reset without restart", "", {"reset", "3", "--no-restart"}, "", "2003:1 2101:0 2102:1 2103:1 2105:1 / 1 2 4 6 7 8", ""},
         {"reset", "", {"reset", "7"}, "", "2003:1 2101:0 2102:1 2103:1 2104:0 / 1 2 3 4 6 8", "Quit\nStart\n"},
-        {"version", "", {"list", "--version"}, "brindlexctl " BRINDLEX_VERSION "\n", FixtureDb::kState, ""},
+        {"an untitled feed's articles as JSON Feed", "", {"export-articles", "8", "--format", "json"}, R"({"feed_url":"http://www.macosxhints.com/)"
+         R"(backend/geeklog.rdf","items":[],"title":"http://www.macosxhints.com/backend/geeklog.rdf","version":"https://jsonfeed.org/version/1.1"})",
+         FixtureDb::kState, ""},
+        {"flagged articles as JSON Feed", "UPDATE Articles SET flagged=1, title=NULL, excerpt=NULL, GUID=NULL, permalink=NULL, dateReceived=NULL WHERE id=2105",
+         {"export-articles", "--flagged", "--format", "json"}, R"({"items":[{"_source":{"feed_url":"http://www.tuaw.com/rss.xml","home_page_url":)"
+         R"j("http://www.tuaw.com/","title":"The Unofficial Apple Weblog (TUAW)"},"content_text":"","date_published":"2005-06-28T01:40:00Z","id":)j"
+         R"("tag:brindlex.invalid,2001:feed:http%3A//www.tuaw.com/rss.xml:key:2105","title":""}],"title":"Flagged articles","version":)"
+         R"("https://jsonfeed.org/version/1.1"})", FixtureDb::kState, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,6 +100,11 @@ TEST_F(Brindlexctl, CommandsShowAndChangeTheDatabase) {
 
 TEST_F(Brindlexctl, WithoutADatabaseNamedTakesThePreferencesOnesAndNeverMakesTheDefault) {
     EXPECT_EQ(Ctl({"totals"}).status, 1);   // no preferences: the default database, which is not there
+    QFile::link(BRINDLEXCTL, home_.filePath("ctl"));   // named otherwise, it still says its own name
+    EXPECT_EQ(Ctl({"list", "--version"}, {}, home_.filePath("ctl")).out, "brindlexctl " BRINDLEX_VERSION "\n");
+    const Outcome help = Ctl({"--help"});
+    EXPECT_TRUE(help.status == 0 && help.out.rfind("Usage: brindlexctl [options] command [KEY]\nLists and changes the feeds", 0) == 0 &&
+                help.out.find("\n  -o, --output <FILE>") != std::string::npos && help.out.size() - help.out.find_last_not_of('\n') == 2) << help.out;
     FixtureDb fixture;
     const std::string prefs = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
                               "\t<key>DatabaseFileName</key>\n\t<string>" + fixture.path() + "</string>\n</dict>\n</plist>\n";
@@ -143,16 +157,17 @@ TEST_F(Brindlexctl, UnreadablePreferencesStopACommandWithoutADatabaseNamed) {
 TEST_F(Brindlexctl, BadInputsFailWithTheirStatusAndOneLineAndLeaveTheFileAsItWas) {
     enum Db { Fixture, Missing, Text, NoTables };
     const QString out = home_.filePath("articles.atom");
-    const struct { Db db; QStringList args; int status; } cases[] = {
+    const struct { Db db; QStringList args; int status; const char* said = nullptr; } cases[] = {   // said: the line, if not any
         // A wrong command line, told before any database is opened:
-        {Fixture, {}, 2}, {Missing, {"frobnicate"}, 2}, {Fixture, {"mark-read"}, 2}, {Fixture, {"reset", "0x1"}, 2},
+        {Fixture, {}, 2}, {Missing, {"frobnicate"}, 2}, {Fixture, {"mark-read"}, 2, "mark-read needs the key of a feed"}, {Fixture, {"reset", "0x1"}, 2},
         {Fixture, {"mark-read", "-1"}, 2},   // an option to the parser; "-- -1" would be a key
-        {Fixture, {"mark-read", "1", "2"}, 2}, {Fixture, {"list", "--bogus"}, 2}, {Fixture, {"mark-all-read", "--all"}, 2},
-        {Fixture, {"reset", "1", "--json"}, 2}, {Fixture, {"export-opml", "-o"}, 2}, {Fixture, {"export-articles"}, 2},
+        {Fixture, {"mark-read", "1", "2"}, 2}, {Fixture, {"list", "--bogus"}, 2, "Unknown option 'bogus'"}, {Fixture, {"mark-all-read", "--all"}, 2},
+        {Fixture, {"reset", "1", "--json"}, 2}, {Fixture, {"export-opml", "-o"}, 2},
+        {Fixture, {"export-articles"}, 2, "export-articles needs the key of a feed, or --flagged"},
         {Fixture, {"export-articles", "--unread"}, 2}, {Fixture, {"export-articles", "1", "--format", "rss"}, 2},
         {Fixture, {"export-opml", "--flagged"}, 2}, {Fixture, {"list", "--format", "json"}, 2},
         // no such feed, a file that cannot be written, a database that cannot be opened or has no feed tables:
-        {Fixture, {"mark-read", "999"}, 1}, {Fixture, {"reset", "5"}, 1}, {Fixture, {"export-opml", "-o", "/nonexistent/feeds.opml"}, 1},
+        {Fixture, {"mark-read", "999"}, 1}, {Fixture, {"mark-unread", "999"}, 1, "no feed has the key 999"}, {Fixture, {"reset", "5"}, 1}, {Fixture, {"export-opml", "-o", "/nonexistent/feeds.opml"}, 1},
         {Fixture, {"export-articles", "5", "-o", out}, 1}, {NoTables, {"export-articles", "--flagged", "-o", out}, 1},
         {Missing, {"mark-all-read"}, 1}, {Text, {"mark-read", "1"}, 1}, {NoTables, {"list", "--json"}, 1}, {NoTables, {"totals"}, 1},
         {NoTables, {"mark-read", "1"}, 1}, {NoTables, {"mark-all-read"}, 1},
@@ -167,9 +182,12 @@ TEST_F(Brindlexctl, BadInputsFailWithTheirStatusAndOneLineAndLeaveTheFileAsItWas
         const Outcome o = Ctl(c.args + QStringList{"--database", path});
         EXPECT_EQ(o.status, c.status);
         EXPECT_EQ(o.out, "");
-        EXPECT_TRUE(std::regex_match(o.err, std::regex("brindlexctl: [^\n]+\n"))) << o.err;
+        if (c.said) EXPECT_EQ(o.err, "brindlexctl: " + std::string(c.said) + (c.status == 2 ? " (see brindlexctl --help)" : "") + "\n");
+        else EXPECT_TRUE(std::regex_match(o.err, std::regex("brindlexctl: [^\n]+\n"))) << o.err;
         EXPECT_EQ(Bytes(path), before);
     }
+    const Outcome full = Ctl({"list", "--database", QString::fromStdString(fixture.path())}, "/dev/full");
+    EXPECT_EQ(std::to_string(full.status) + " " + full.err, "1 brindlexctl: cannot write to standard output\n");
     EXPECT_EQ(Commands(), "") << "the browser was not restarted";
     EXPECT_FALSE(QFile::exists(out)) << "nothing written";
 }
@@ -207,9 +225,11 @@ TEST_F(Brindlexctl, ExportsNeverReplaceTheDatabaseAndWriteToAPipeAsItIs) {
         EXPECT_TRUE(piped.rfind("<?xml", 0) == 0 && piped.size() > end.size() && piped.substr(piped.size() - end.size()) == end) << piped;
         EXPECT_TRUE(QFileInfo(pipe).isFile() == false && QFileInfo::exists(pipe)) << "still the pipe";
 
-        const Outcome out = Ctl(args + QStringList{"/dev/stdout"});   // a pipe to this test
-        EXPECT_EQ(std::to_string(out.status) + out.err, "0");
-        EXPECT_EQ(out.out.size(), piped.size());
+        // The same document through a pipe to this test, into a regular file, and to standard output.
+        const Outcome out = Ctl(args + QStringList{"/dev/stdout"}), file = Ctl(args + QStringList{folder + "/out"}), plain = Ctl(args.mid(0, args.size() - 1));
+        EXPECT_EQ(std::to_string(out.status + file.status + plain.status) + out.err + file.err + plain.err, "0");
+        EXPECT_EQ(std::to_string(out.out.size()) + " " + std::to_string(Bytes(folder + "/out").size()) + " " + std::to_string(plain.out.size()),
+                  std::to_string(piped.size()) + " " + std::to_string(piped.size()) + " " + std::to_string(piped.size()));
     }
 }
 

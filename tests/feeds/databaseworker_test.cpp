@@ -124,6 +124,7 @@ TEST(DatabaseWorker, MergesTheRefreshesAskedForWhileOneRunsAndStopCutsABusyWaitS
     browser->Execute("ROLLBACK");
     EXPECT_EQ(db.state(), FixtureDb::kState);
     EXPECT_EQ(seen.size(), 3u) << "no result after the stop (the thread is joined: none can come later)";
+    EXPECT_TRUE(worker.Idle()) << "what waited was dropped";
     worker.Refresh(db.path(), false, [](const RefreshResult&) { ADD_FAILURE() << "ran after the stop"; });
 }
 

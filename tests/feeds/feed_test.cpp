@@ -54,9 +54,14 @@ TEST(feed, LoadReadsColumnsByNameGivesEmptyTextForNullsMissingRowsAndOtherKeysAn
         f.ID = key;
         f.Load(*db);
         EXPECT_EQ(Fields(f), fields) << key;
+        EXPECT_EQ(f.rs == nullptr, !feed::IsPlainKey(key)) << "a key that reaches no statement leaves no cursor";
         EXPECT_TRUE(BrowserCanWrite(fixture.path())) << "the record keeps its cursor but no lock";
     }
     SqlConnection missing(fixture.folder() + "/Missing3");
+    f.ID = "3";
+    f.Load(*db);
+    f.Load(missing);
+    EXPECT_EQ(Fields(f), std::vector<std::string>(8)) << "a query that failed";
     EXPECT_EQ(f.ForceReload(missing), "unable to open database file") << "a failure never passes for success";
 }
 

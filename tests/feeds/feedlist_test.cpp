@@ -36,11 +36,17 @@ TEST(ReadFeedList, OneRowPerFeedByTitleThenKeyWithTheTotalsOfWhatIsListed) {
         {"subscribed", "", false,
          "8: 0/, 1:Apple Hot News 2/1, 3:Slashdot 1/0, 7:The Unofficial Apple Weblog (TUAW) 1/1, "
          "2:iTunes 25 New Releases 1/1, | 5 5 3"},
-        {"NULL and other unread values, odd subscribed flags", 
-         "INSERT INTO Articles (id,source_id,unread) VALUES (2201,4,1),(2202,4,NULL),(2203,8,NULL),(2204,3,2);"
+        {"NULL and other unread values, one far from the rest, odd subscribed flags",
+         "INSERT INTO Articles (id,source_id,unread) VALUES (2201,4,1),(2202,4,NULL),(2203,8,NULL),(2204,3,2),(9000000000000000000,3,1);"
          "UPDATE Sources SET subscribed=2 WHERE id=1; UPDATE Sources SET subscribed=NULL WHERE id=2;", true,
-         "8: 1/, 1:Apple Hot News 2/1-(2), 3:Slashdot 2/2, 4:Slashdot 2/1-, 7:The Unofficial Apple Weblog (TUAW) 1/1, "
-         "6:Uploads from jdoe 0/-, 2:iTunes 25 New Releases 1/1-, | 7 10 7"},
+         "8: 1/, 1:Apple Hot News 2/1-(2), 3:Slashdot 3/3, 4:Slashdot 2/1-, 7:The Unofficial Apple Weblog (TUAW) 1/1, "
+         "6:Uploads from jdoe 0/-, 2:iTunes 25 New Releases 1/1-, | 7 11 8"},
+        {"one unread article, a read one far from it", "UPDATE Articles SET unread=0 WHERE id<>2102;"
+         "INSERT INTO Articles (id,source_id,unread) VALUES (9000000000000000000,3,0)", true,
+         "8: 0/, 1:Apple Hot News 2/1, 3:Slashdot 2/0, 4:Slashdot 0/-, 7:The Unofficial Apple Weblog (TUAW) 1/0, "
+         "6:Uploads from jdoe 0/-, 2:iTunes 25 New Releases 1/0, | 7 7 1"},
+        {"a sum past 64 bits fails, as the engine's does", "INSERT INTO Articles (id,source_id,unread) VALUES "
+         "(2201,NULL,9223372036854775807),(2202,NULL,1)", true, "|   integer overflow"},
         {"empty tables", "DELETE FROM Articles; DELETE FROM Sources;", true, "| 0 0 "},
     };
     for (const auto& c : cases) {
@@ -58,6 +64,8 @@ TEST(ReadFeedList, WhatIsNoFeedDatabaseGivesNoRowsAndTheEnginesWords) {
         {"no tables", false, "", "/Database3", "no such table: Sources"},
         {"feeds without an articles table", true, "DROP TABLE Articles;", "/Database3", "no such table: Articles"},
         {"no file", true, "", "/Missing3", "unable to open database file"},
+        {"articles without an unread column", true, "DROP INDEX ArticleUnreads; ALTER TABLE Articles DROP COLUMN unread;", "/Database3",
+         "no such column: Articles.unread"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,14 +88,15 @@ TEST(ReadFeedList, AgreesWithAPlainReckoningFeedByFeedOnGeneratedDatabases) {
     const std::vector<std::string> numbers = {"NULL", "0", "0", "1", "1", "1", "2", "-1", "1.5", "-0.25", "0.0"};
     const std::vector<std::string> text = {"'x'", "'0'", "'2.5'", "x'01'"};
     // The browser's declared types, and others where numbers may stay text or zeros stay reals.
-    const std::vector<std::string> unreadTypes = {"INT(1)", "INT(1)", "INT(1)", "INT(1)", "REAL", "TEXT", ""};
+    const std::vector<std::string> unreadTypes = {"INT(1)", "INT(1)", "INT(1)", "DOUBLE", "REAL", "TEXT", ""};
+    const std::vector<std::string> sourceTypes = {"INTEGER", "INTEGER", "INTEGER", "TEXT", "VARCHAR(9)", "CLOB"};
     for (int round = 0; round < 300; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         FixtureDb fixture(false);
         const std::string unreadType = pick(unreadTypes);
         std::string sql = "CREATE TABLE Sources (id INTEGER PRIMARY KEY, URL TEXT, subscribed INT(1), title TEXT, "
                           "iconURL TEXT, description TEXT, homePage TEXT);"
-                          "CREATE TABLE Articles (id INTEGER PRIMARY KEY, source_id INTEGER, unread " + unreadType + ");"
+                          "CREATE TABLE Articles (id INTEGER PRIMARY KEY, source_id " + pick(sourceTypes) + ", unread " + unreadType + ");"
                           "CREATE INDEX ArticleSources ON Articles (source_id); CREATE INDEX ArticleUnreads ON Articles (unread);";
         const int feeds = std::uniform_int_distribution<int>(0, 7)(rng);
         for (int f = 1; f <= feeds; ++f)
@@ -96,7 +105,7 @@ TEST(ReadFeedList, AgreesWithAPlainReckoningFeedByFeedOnGeneratedDatabases) {
         const bool someText = round % 4 == 0;
         for (int a = std::uniform_int_distribution<int>(0, 40)(rng); a > 0; --a) {
             const std::string source = std::uniform_int_distribution<int>(0, 9)(rng) == 0
-                                           ? pick({"NULL", "99", "'x'", "4.5"})
+                                           ? pick({"NULL", "99", "'x'", "6.5"})
                                            : std::to_string(3 * std::uniform_int_distribution<int>(1, std::max(feeds, 1))(rng));
             sql += "INSERT INTO Articles (source_id, unread) VALUES (" + source + "," +
                    (someText && a % 5 == 0 ? pick(text) : pick(numbers)) + ");";

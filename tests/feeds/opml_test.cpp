@@ -20,7 +20,7 @@ FeedRow Feed(long long id, std::string title, std::string url, std::string homeP
 TEST(OpmlDocument, WritesOneOutlinePerFeedWithWhatItHasAndOnlyCharactersXmlAllows) {
     QLocale::setDefault(QLocale(QLocale::German));   // the date stays in English
     const std::vector<FeedRow> feeds = {
-        Feed(1, "Tom & Jerry <\"1\">\x01\tend\x7f \xF0\x9F\x98\x80", "http://a.example/rss?x=1&y=2", "http://a.example/", "news > views\r\n"),
+        Feed(1, "Tom & Jerry <\"1\">\x01\tend\x7f \xF0\x9F\x98\x80\xEE\x80\x80\xEF\xBF\xBD\xEF\xBF\xBF", "http://a.example/rss?x=1&y=2", "http://a.example/", "news > views\r\n"),
         // Nothing is left of a title of control characters: the URL stands in.
         Feed(3, "\x02\x1f", "http://c.example/\x1b", "", "\x0b"),
     };
@@ -33,8 +33,8 @@ TEST(OpmlDocument, WritesOneOutlinePerFeedWithWhatItHasAndOnlyCharactersXmlAllow
               "    <dateCreated>Sun, 02 Jun 2024 23:02:03 GMT</dateCreated>\n"
               "  </head>\n"
               "  <body>\n"
-              "    <outline type=\"rss\" text=\"Tom &amp; Jerry &lt;&quot;1&quot;&gt;&#9;end\x7f \xF0\x9F\x98\x80\" "
-              "title=\"Tom &amp; Jerry &lt;&quot;1&quot;&gt;&#9;end\x7f \xF0\x9F\x98\x80\" xmlUrl=\"http://a.example/rss?x=1&amp;y=2\" "
+              "    <outline type=\"rss\" text=\"Tom &amp; Jerry &lt;&quot;1&quot;&gt;&#9;end\x7f \xF0\x9F\x98\x80\xEE\x80\x80\xEF\xBF\xBD\" "
+              "title=\"Tom &amp; Jerry &lt;&quot;1&quot;&gt;&#9;end\x7f \xF0\x9F\x98\x80\xEE\x80\x80\xEF\xBF\xBD\" xmlUrl=\"http://a.example/rss?x=1&amp;y=2\" "
               "htmlUrl=\"http://a.example/\" description=\"news &gt; views&#13;&#10;\"/>\n"
               "    <outline type=\"rss\" text=\"http://c.example/\" title=\"http://c.example/\" xmlUrl=\"http://c.example/\"/>\n"
               "  </body>\n"

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <fstream>
 #include <thread>
 
@@ -32,18 +33,21 @@ std::string Folder(const fs::path& folder) {
     return all;
 }
 
-// Open, write, commit: the first error on the way, empty when all went through.
+// Open, write, commit: the first error on the way, empty when all went through. Commit comes after a failed write
+// too: it says so again, and leaves the target as it was.
 std::string Export(const fs::path& target, const fs::path& database, std::string_view bytes) {
     OutputFile out;
     if (std::string error = out.Open(target, database); !error.empty()) return error;
-    if (!out.Write(bytes)) return out.Error();
-    return out.Commit();
+    const bool written = out.Write(bytes);
+    const std::string error = out.Commit();
+    return written == error.empty() ? error : "Write and Commit disagree: " + error;
 }
 
 TEST(OutputFile, ReplacesARegularFileWholeThroughItsLinksOrLeavesItAsItWas) {
     FixtureDb db;
+    if (::fcntl(0, F_GETFD) == -1) ::open("/dev/null", O_RDONLY);   // descriptor 0 taken, as by standard input
     const fs::path folder = db.folder(), file = folder / "feeds.atom", link = folder / "link.atom";
-    EXPECT_EQ(Export(file, db.path(), "first"), "");
+    EXPECT_EQ(Export(file, db.path(), "1"), "");
     ::chmod(file.c_str(), 0640);
     fs::create_symlink("feeds.atom", link);
     EXPECT_EQ(Export(link, db.path(), "second, longer than the first"), "");
@@ -52,7 +56,9 @@ TEST(OutputFile, ReplacesARegularFileWholeThroughItsLinksOrLeavesItAsItWas) {
     struct stat st {};
     ::stat(file.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "its permissions kept";
-    EXPECT_NE(Export(folder / "missing" / "feeds.atom", db.path(), "third"), "");
+    EXPECT_EQ(Export(folder / "missing" / "feeds.atom", db.path(), "third"), "No such file or directory");
+    OutputFile one, another;   // two exports to one name at once: each has a temporary file of its own
+    EXPECT_EQ(one.Open(file, db.path()) + another.Open(file, db.path()), "");
 
     // A write that fails halfway (at a file size limit, as on a full disk) leaves the old file whole.
     const std::string before = Folder(folder);
@@ -65,6 +71,7 @@ TEST(OutputFile, ReplacesARegularFileWholeThroughItsLinksOrLeavesItAsItWas) {
     setrlimit(RLIMIT_FSIZE, &saved);   // before anything is reported
     EXPECT_EQ(error, "File too large");
     EXPECT_EQ(Folder(folder), before) << "no temporary file left behind";
+    EXPECT_NE(::fcntl(0, F_GETFD), -1) << "no descriptor closed that was not the export's";
 }
 
 TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything) {
@@ -73,8 +80,11 @@ TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything)
     std::ofstream(database.string() + "-shm") << "shared";
     fs::create_symlink("Database3", folder / "link");
     fs::create_hard_link(database, folder / "hard");
-    fs::create_symlink("Database3-journal", folder / "to-journal");   // a journal that is not there yet
+    fs::create_symlink("to-journal2", folder / "to-journal");   // links to a journal that is not there yet
+    fs::create_symlink("Database3-journal", folder / "to-journal2");
     fs::create_directory(folder / "sub");
+    fs::create_symlink("..", folder / "sub" / "up");
+    fs::create_symlink("loop", folder / "sub" / "loop");
     const std::string before = Folder(folder);
     const struct { fs::path target; fs::path database; const char* error; } cases[] = {
         {database, database, "it is the feed database itself"},
@@ -84,11 +94,19 @@ TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything)
         {folder / "Database3-wal", database, "it is the feed database's write-ahead log"},
         {folder / "Database3-shm", folder / "link", "it is the feed database's shared-memory file"},
         {folder / "to-journal", database, "it is the feed database's journal"},
+        {folder / "Database3-journal", folder / "sub" / "up" / "Database3", "it is the feed database's journal"},
         {folder / "sub", database, "it is a folder"},
+        {folder, "", "it is a folder"},
+        {folder / "sub" / "loop", database, "a loop of links"},
     };
+    const int input = ::dup(0);   // descriptor 0 free: the files opened below may get it
+    ::close(0);
+    OutputFile out;   // one for all: each Open lets go of what the one before opened
+    EXPECT_EQ(out.Open(folder / "new.atom", database), "");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target.string());
-        EXPECT_EQ(Export(c.target, c.database, "<feed/>"), c.error);
+        EXPECT_EQ(out.Open(c.target, c.database), c.error);
+        EXPECT_FALSE(out.Write("<feed/>"));
     }
     const fs::path working = fs::current_path();
     fs::current_path(folder);   // names as typed in that folder
@@ -96,6 +114,11 @@ TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything)
     EXPECT_EQ(Export("Database3-wal", database, "<feed/>"), "it is the feed database's write-ahead log");
     fs::current_path(working);
     EXPECT_EQ(Folder(folder), before);
+    EXPECT_EQ(::fcntl(0, F_GETFD), -1) << "nothing left open";
+    EXPECT_EQ(out.Open(folder / "sub" / "new.atom", database), "");
+    EXPECT_EQ(out.Write("<feed/>") ? out.Commit() : out.Error(), "");
+    EXPECT_EQ(Bytes(folder / "sub" / "new.atom") + std::to_string(::fcntl(0, F_GETFD)), "<feed/>-1");
+    if (input >= 0) ::dup2(input, 0), ::close(input);
 }
 
 TEST(OutputFile, WritesToAPipeAsItIsAndSaysWhenItsReaderHasGone) {
@@ -117,6 +140,9 @@ TEST(OutputFile, WritesToAPipeAsItIsAndSaysWhenItsReaderHasGone) {
     EXPECT_FALSE(out.Write(std::string(1 << 20, 'x')));
     EXPECT_EQ(out.Error(), "Broken pipe");
     EXPECT_TRUE(fs::is_fifo(fifo));
+    sigset_t mask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+    EXPECT_FALSE(sigismember(&mask, SIGPIPE)) << "the signal mask as it was";
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ TEST(SyndicationFile, OnlyADatabaseWithSourcesAndArticlesIsAFeedDatabase) {
         FixtureDb db(c.fixture);
         db.exec(c.sql);
         EXPECT_EQ(SyndicationFile::HasFeedTables(*Connected(db.path())), c.feeds);
+        EXPECT_EQ(SyndicationFile::Check(db.path()).feedTables, c.feeds);
         SqlConnection unopened(db.path());
         EXPECT_FALSE(SyndicationFile::HasFeedTables(unopened));
     }

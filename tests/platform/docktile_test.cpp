@@ -2,7 +2,10 @@
 // put back, the tray icon's tooltip and menu.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
@@ -23,20 +26,36 @@ QImage Badge(int unread, qreal ratio = 1.0) {
 
 }  // namespace
 
-// One tile shows a badge at ratio 1, then one at ratio 2 (a Retina Dock): the same places, twice the pixels.
+// The application's icon is the picture drawn for each size.
+TEST(DockTile, TheApplicationIconIsTheDrawnPictureAtEachSize) {
+    const QStringList sizes = QDir(":/icons").entryList().replaceInStrings(QRegularExpression("\\D"), "");
+    ASSERT_FALSE(sizes.isEmpty());
+    for (const QString& size : sizes)
+        EXPECT_EQ(IconImage(DockTile::ApplicationIcon(), size.toInt()), QImage(":/icons/brindlex-" + size + ".png").convertToFormat(QImage::Format_ARGB32_Premultiplied)) << size.toStdString();
+}
+
+// One tile shows a badge at ratio 1, then one at ratio 2 (a Retina Dock): the same places, twice the pixels; a
+// count alone changes the tooltip, a picture alone the icon.
 TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePlainIconBack) {
     DockTile tile(nullptr, true);
+    EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128), IconImage(DockTile::ApplicationIcon(), 128));
+    EXPECT_EQ(tile.TrayIcon()->toolTip() + " " + tile.TrayIcon()->contextMenu()->actions().value(0)->text(), "BrindleX Manage");
+    EXPECT_EQ(tile.TrayIcon()->isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
     for (qreal ratio : {1.0, 2.0}) {
         SCOPED_TRACE(testing::Message() << "ratio " << ratio);
         tile.Draw(Badge(5, ratio), 5);
+        tile.Draw(Badge(5, ratio), 6);
+        EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX: 6 unread"));
+        tile.Draw(Badge(7, ratio), 6);
         const QImage shown = tile.CurrentPicture(), plain = IconImage(DockTile::ApplicationIcon(), 128, ratio);
-        ASSERT_EQ(shown.size(), QSize(128, 128) * ratio);
+        QImage expected = plain;
+        QPainter(&expected).drawImage(QPoint(0, 0), Badge(7, ratio));   // at the top left, the same logical size
+        EXPECT_EQ(shown, expected);
+        EXPECT_EQ(shown.size(), QSize(128, 128) * ratio);
         EXPECT_EQ(shown.devicePixelRatio(), ratio);
-        EXPECT_EQ(shown.pixel(QPoint(50, 43) * ratio), qRgb(255, 0, 0));                    // the disc
-        EXPECT_EQ(shown.pixel(QPoint(64, 120) * ratio), plain.pixel(QPoint(64, 120) * ratio));   // the icon
+        EXPECT_EQ(shown.pixel(QPoint(50, 43) * ratio), qRgb(255, 0, 0));   // the disc
         EXPECT_EQ(IconImage(QApplication::windowIcon(), 128, ratio), shown);   // the Dock icon on macOS
         EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128, ratio), shown);
-        EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX: 5 unread"));
 
         tile.Restore();
         EXPECT_TRUE(tile.CurrentPicture().isNull());
@@ -70,6 +89,7 @@ TEST(DockTile, TrayMenuOffersManageAndQuitTheDockMenuManageAndAClickOnTheIconMan
 TEST(DockTile, WithoutATrayOnlyTheDockCanBringTheWindowBack) {
     DockTile tile(nullptr, false);
     EXPECT_TRUE(tile.TrayIcon() == nullptr && tile.TrayMenu() == nullptr);
+    EXPECT_EQ(DockTile().TrayIcon() != nullptr, QSystemTrayIcon::isSystemTrayAvailable());
 #ifndef Q_OS_MACOS   // where the Dock does it, both can
     EXPECT_FALSE(tile.CanBringWindowBack());
     EXPECT_TRUE(DockTile(nullptr, true).CanBringWindowBack());

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
@@ -46,6 +47,8 @@ TEST(ScriptRunner, GivesStatusOutputAndErrorOutputWithoutBlocking) {
         {"executable", WriteScript(dir, "a", "#!/bin/sh\nprintf '  got %s\\n\\n' \"$1\"\n"), true, 0, "got Check", ""},
         {"run through sh", WriteScript(dir, "b", "echo true\n", false), true, 0, "true", ""},
         {"failing", WriteScript(dir, "c", "#!/bin/sh\necho false\necho oops >&2\nexit 3\n"), true, 3, "false", "oops"},
+        {"killed", WriteScript(dir, "k", "#!/bin/sh\nkill -9 $$\n"), false, -1, "", ""},
+        {"given no input", WriteScript(dir, "i", "#!/bin/sh\ncat\necho done\n"), true, 0, "done", ""},
         {"missing", "/nonexistent/browser-control", false, -1, "", "the browser-control script is missing"},
         {"unset", QString(), false, -1, "", "the browser-control script is missing"}};
     for (const auto& c : cases) {
@@ -58,6 +61,10 @@ TEST(ScriptRunner, GivesStatusOutputAndErrorOutputWithoutBlocking) {
         EXPECT_EQ(r.errorOutput, c.err);
         EXPECT_FALSE(runner.IsRunning());
     }
+#ifndef Q_OS_MACOS   // a compiled AppleScript goes to osascript, which only macOS has
+    ScriptRunner compiled(WriteScript(dir, "d.SCPT", "echo true\n"));
+    EXPECT_FALSE(RunToEnd(compiled, "Check").finished);
+#endif
 }
 
 // Both layouts on any system: the program in a bundle's Contents/MacOS, brindlexctl beside BrindleX.app in the
@@ -95,9 +102,9 @@ TEST(ScriptRunner, OneRunAtATimeAndTheTimeOutEndsTheWholeProcessGroup) {
     // The script starts a child of its own and then hangs: both must be gone after the time-out.
     const QString script = WriteScript(dir, "s", "#!/bin/sh\nsleep 60 & echo $! > '" + dir.filePath("child").toUtf8() +
                                                      "'\necho $$ > '" + dir.filePath("pid").toUtf8() + "'\nwait\n");
-    ScriptRunner runner(script, 200);
+    ScriptRunner runner(script, 60000);
     std::optional<ScriptResult> result;
-    ASSERT_TRUE(runner.Start("Check", [&](const ScriptResult& r) { result = r; }));
+    ASSERT_TRUE(runner.Start("Check", [&](const ScriptResult& r) { result = r; }, 200));
     EXPECT_FALSE(runner.Start("Check", [](const ScriptResult&) { ADD_FAILURE() << "a second run started"; }));
     ASSERT_TRUE(WaitUntil([&] { return result.has_value(); }, 5000));
     EXPECT_TRUE(result->timedOut);
@@ -105,6 +112,19 @@ TEST(ScriptRunner, OneRunAtATimeAndTheTimeOutEndsTheWholeProcessGroup) {
     EXPECT_TRUE(WaitUntil([&] { return !Running(ReadFile(dir.filePath("pid")).trimmed()) &&
                                        !Running(ReadFile(dir.filePath("child")).trimmed()); }, 2000))
         << "the hung script or its child still runs";
+    // Cancelled, the script and its child end as well, nothing is answered, and the process object goes.
+    for (const char* file : {"pid", "child"}) QFile::remove(dir.filePath(file));
+    result.reset();
+    ASSERT_TRUE(runner.Start("Check", [&](const ScriptResult& r) { result = r; }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(dir.filePath("pid")).endsWith('\n'); }));
+    runner.Cancel();
+    EXPECT_FALSE(runner.IsRunning());
+    EXPECT_TRUE(WaitUntil([&] { return !Running(ReadFile(dir.filePath("pid")).trimmed()) && !Running(ReadFile(dir.filePath("child")).trimmed()) &&
+                                       runner.findChildren<QProcess*>().isEmpty(); }, 2000));
+    EXPECT_FALSE(result.has_value());
+    ASSERT_TRUE(runner.Start("Check", [&](const ScriptResult& r) { result = r; }, 0));   // no time at all
+    ASSERT_TRUE(WaitUntil([&] { return result.has_value(); }, 5000));
+    EXPECT_TRUE(result->timedOut);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QThreadPool>
 #include <filesystem>
+#include <tuple>
 
 #include "app/BrowserControl.h"
 #include "app/FeedDatabase.h"
@@ -25,8 +26,9 @@ void ResetApp() {
     App& a = app();
     a.db = std::make_unique<FeedDatabase>();
     a.browser().Cancel();
-    a.showall = a.SafariRunning = a.prefsVisible = a.AutoRefresh = false;
-    a.Counter = a.UpdateInterval = 0;
+    // The values a new App holds, taken at the first reset (before any test): every test starts from them.
+    static const auto start = std::make_tuple(a.showall, a.SafariRunning, a.prefsVisible, a.AutoRefresh, a.Counter, a.UpdateInterval);
+    std::tie(a.showall, a.SafariRunning, a.prefsVisible, a.AutoRefresh, a.Counter, a.UpdateInterval) = start;
     a.dbFileName.clear();
     a.prefs.reset();
     a.preferencesFile = std::filesystem::path(Folders::PreferencesFolder().toStdString()) / "Brindle.plist";
@@ -44,6 +46,8 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        // A widget closed by the test itself is deleted later, but the loop it was closed outside never comes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if ((held = pred())) loop.quit();
     });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
