@@ -30,21 +30,15 @@ TEST(ReadFeedList, OneRowPerFeedByTitleThenKeyWithTheTotalsOfWhatIsListed) {
     // Feeds 3 and 4 share a title and stay two rows, each with its own counts; the untitled feed 8 comes first and
     // counts; with every feed listed the orphan article 2003 counts in the totals, and "iTunes" sorts after "U".
     const struct { const char* name; std::string sql; bool allFeeds; std::string summary; } cases[] = {
-        {"all feeds", "", true,
-         "8: 0/, 1:Apple Hot News 2/1, 3:Slashdot 1/0, 4:Slashdot 0/-, 7:The Unofficial Apple Weblog (TUAW) 1/1, "
-         "6:Uploads from jdoe 0/-, 2:iTunes 25 New Releases 1/1, | 7 6 4"},
-        {"subscribed", "", false,
-         "8: 0/, 1:Apple Hot News 2/1, 3:Slashdot 1/0, 7:The Unofficial Apple Weblog (TUAW) 1/1, "
-         "2:iTunes 25 New Releases 1/1, | 5 5 3"},
         {"NULL and other unread values, one far from the rest, odd subscribed flags",
          "INSERT INTO Articles (id,source_id,unread) VALUES (2201,4,1),(2202,4,NULL),(2203,8,NULL),(2204,3,2),(9000000000000000000,3,1);"
          "UPDATE Sources SET subscribed=2 WHERE id=1; UPDATE Sources SET subscribed=NULL WHERE id=2;", true,
          "8: 1/, 1:Apple Hot News 2/1-(2), 3:Slashdot 3/3, 4:Slashdot 2/1-, 7:The Unofficial Apple Weblog (TUAW) 1/1, "
          "6:Uploads from jdoe 0/-, 2:iTunes 25 New Releases 1/1-, | 7 11 8"},
-        {"one unread article, a read one far from it", "UPDATE Articles SET unread=0 WHERE id<>2102;"
-         "INSERT INTO Articles (id,source_id,unread) VALUES (9000000000000000000,3,0)", true,
-         "8: 0/, 1:Apple Hot News 2/1, 3:Slashdot 2/0, 4:Slashdot 0/-, 7:The Unofficial Apple Weblog (TUAW) 1/0, "
-         "6:Uploads from jdoe 0/-, 2:iTunes 25 New Releases 1/0, | 7 7 1"},
+        {"subscribed feeds, one unread article, a read one far from it", "UPDATE Articles SET unread=0 WHERE id<>2102;"
+         "INSERT INTO Articles (id,source_id,unread) VALUES (9000000000000000000,3,0)", false,
+         "8: 0/, 1:Apple Hot News 2/1, 3:Slashdot 2/0, 7:The Unofficial Apple Weblog (TUAW) 1/0, "
+         "2:iTunes 25 New Releases 1/0, | 5 6 1"},
         {"a sum past 64 bits fails, as the engine's does", "INSERT INTO Articles (id,source_id,unread) VALUES "
          "(2201,NULL,9223372036854775807),(2202,NULL,1)", true, "|   integer overflow"},
         {"empty tables", "DELETE FROM Articles; DELETE FROM Sources;", true, "| 0 0 "},

@@ -51,9 +51,7 @@ TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePla
         QImage expected = plain;
         QPainter(&expected).drawImage(QPoint(0, 0), Badge(7, ratio));   // at the top left, the same logical size
         EXPECT_EQ(shown, expected);
-        EXPECT_EQ(shown.size(), QSize(128, 128) * ratio);
         EXPECT_EQ(shown.devicePixelRatio(), ratio);
-        EXPECT_EQ(shown.pixel(QPoint(50, 43) * ratio), qRgb(255, 0, 0));   // the disc
         EXPECT_EQ(IconImage(QApplication::windowIcon(), 128, ratio), shown);   // the Dock icon on macOS
         EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128, ratio), shown);
 

@@ -19,7 +19,6 @@ struct Case {
 
 const Case kCases[] = {
     // macOS: always in the Library folder, whatever the XDG variables say.
-    {Rules::MacOS, nullptr, nullptr, "~/Library/Preferences", "~/Library", "~/Library/Caches/BrindleX"},
     {Rules::MacOS, "/srv/data", "/srv/cache", "~/Library/Preferences", "~/Library", "~/Library/Caches/BrindleX"},
     // XDG: an absolute value wins; an unset, empty or relative one means the default under the home folder.
     {Rules::Xdg, "/srv/data", "/srv/cache", "/srv/data/BrindleX/Preferences", "/srv/data/BrindleX",
@@ -27,7 +26,6 @@ const Case kCases[] = {
     {Rules::Xdg, "/srv/data/", "/", "/srv/data/BrindleX/Preferences", "/srv/data/BrindleX", "/BrindleX"},
     {Rules::Xdg, nullptr, nullptr, "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX",
      "~/.cache/BrindleX"},
-    {Rules::Xdg, "", "", "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX", "~/.cache/BrindleX"},
     {Rules::Xdg, "relative/dir", "relative", "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX",
      "~/.cache/BrindleX"},
 };

@@ -60,7 +60,9 @@ TEST(SqlCursor, GivesValuesAsTextHoldsTheReadLockOnARowAndOutlivesItsConnection)
     // Dropping a cursor, and an empty result, are seen to release it through the feed list and the feed record.
 }
 
-TEST(SqlConnection, FailedStatementsCarryTheEnginesMessageAndRunNothingOfASecondStatement) {
+// Failed statements carry the engine's message and run nothing of a second statement; the others commit on their
+// own or with the transaction, and a closed connection can connect again.
+TEST(SqlConnection, StatementsFailWithTheEnginesMessageOrCommitAndTheConnectionClosesAndReconnects) {
     const struct { const char* sql; bool query; int code; const char* message; } cases[] = {
         {"SELECT * FROM NoSuchTable", true, SQLITE_ERROR, "no such table: NoSuchTable"},
         {"SELEC 1", true, SQLITE_ERROR, "near \"SELEC\": syntax error"},
@@ -79,11 +81,7 @@ TEST(SqlConnection, FailedStatementsCarryTheEnginesMessageAndRunNothingOfASecond
         EXPECT_TRUE(db->Execute("UPDATE Articles set unread=unread;  ") && !db->Error() && db->ErrorMessage().empty());
     }
     EXPECT_EQ(fixture.query("SELECT (SELECT count(*) FROM Sources)||' '||(SELECT sum(unread) FROM Articles)"), "7 4");
-}
 
-TEST(SqlConnection, CommitsEachStatementOnItsOwnOrTheTransactionAndCanCloseAndReconnect) {
-    FixtureDb fixture;
-    auto db = Connected(fixture.path());
     const auto unread = [&] { return fixture.query("SELECT sum(unread) FROM Articles"); };
     ASSERT_TRUE(db->Execute("UPDATE Articles set unread=0"));
     EXPECT_EQ(unread(), "0") << "a new connection sees it without a commit";
