@@ -127,12 +127,12 @@ Window1::Window1(QWidget* parent) : QMainWindow(parent) {
     Timer2 = cycle_->Timer2;
 
     // The parts are built by band, but the controls stack in the order below, the order handlers know them by.
-    controls_ = {ListBox1,      StaticText1, StaticText2,  StaticText3,  stNumSources, stNumUnread,
+    QObject* const controls[] = {ListBox1,      StaticText1, StaticText2,  StaticText3,  stNumSources, stNumUnread,
                  stNumArticles, ProgressWheel1, TCPSocket1, Canvas2,     stTitle,      stURL,
                  stHomepage,    GroupBox1,   stHTTPDate,   Timer1,       stCounter,    bbMarkRead,
                  bbMarkUnread,  bbMarkAllRead, bbReset,    bbResetAll,   Timer2,       bbUpdate,
                  bbSafari,      bbShow,      bbPrefs,      BevelButton1, stTime};
-    for (QObject* c : controls_)
+    for (QObject* c : controls)
         if (auto* widget = qobject_cast<QWidget*>(c)) widget->raise();
 
     App& a = app();
@@ -149,7 +149,6 @@ Window1::~Window1() {
     QObject::disconnect(&app(), nullptr, this, nullptr);
 }
 
-QList<QObject*> Window1::Controls() const { return controls_; }
 
 void Window1::createMenuBar() {
     MenuBar1::Build(menuBar());

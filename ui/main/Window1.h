@@ -117,9 +117,6 @@ public:
 
     FeedListModel& List() const { return *model_; }
 
-    /// The 29 controls in creation order (the timers and the HTTP client included).
-    QList<QObject*> Controls() const;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -141,7 +138,6 @@ private:
     FeedListModel* model_ = nullptr;
     DetailPane* detail_ = nullptr;
     UpdateCycle* cycle_ = nullptr;
-    QList<QObject*> controls_;
     std::uint64_t applied_ = 0;     ///< the last refresh whose result is on screen
     bool safariBusy_ = false;       ///< the browser button's own sequence is under way
     static QPointer<Window1> instance_;

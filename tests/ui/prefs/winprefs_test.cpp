@@ -28,13 +28,17 @@ void WritePrefs(const QString& dbPath, int interval, bool autoRefresh) {
     app().SetPrefs();
 }
 
-/// A click on the upper (up) or lower (down) arrow, as the mouse gives it.
-void ClickArrow(UpDownArrows* arrows, bool up) {
+/// The mouse pressed on the upper (up) or lower (down) arrow, or let go there.
+void MouseOnArrow(UpDownArrows* arrows, bool up, bool pressed) {
     const QPointF at(4, up ? 4 : 15);
-    QMouseEvent press(QEvent::MouseButtonPress, at, arrows->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, arrows->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(arrows, &press);
-    QCoreApplication::sendEvent(arrows, &release);
+    QMouseEvent event(pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at, arrows->mapToGlobal(at),
+                      Qt::LeftButton, pressed ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(arrows, &event);
+}
+
+void ClickArrow(UpDownArrows* arrows, bool up) {
+    MouseOnArrow(arrows, up, true);
+    MouseOnArrow(arrows, up, false);
 }
 
 class WinPrefsTest : public GuiTest {
@@ -56,15 +60,10 @@ protected:
 
 }  // namespace
 
-TEST_F(WinPrefsTest, AFixedWindowWithNineControlsAndNoDefaultButton) {
+TEST_F(WinPrefsTest, AFixedWindowWithNoDefaultButton) {
     winPrefs* p = winPrefs::instance();
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
-    EXPECT_EQ(p->size(), QSize(424, 183));
     EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
-    QStringList names;   // in creation order
-    for (QWidget* c : p->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) names << c->objectName();
-    EXPECT_EQ(names.mid(0, 9).join(' '), "efLibFilePath PushButton1 StaticText1 cbUpdate UpDownArrows1 efInterval "
-                                         "StaticText2 pbCancel pbSave");
     EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
     for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
     EXPECT_EQ(p->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint), Qt::WindowMinimizeButtonHint);
@@ -207,12 +206,9 @@ TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKept) {
     EXPECT_TRUE(LooksAsKept(OnScreen(p), "preferences-window"));
     const QImage arrows = OnScreen(p->UpDownArrows1);
     for (const bool up : {true, false}) {
-        const QPointF at(4, up ? 4 : 15);
-        QMouseEvent press(QEvent::MouseButtonPress, at, p->UpDownArrows1->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, p->UpDownArrows1->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(p->UpDownArrows1, &press);
+        MouseOnArrow(p->UpDownArrows1, up, true);
         EXPECT_TRUE(LooksAsKept(OnScreen(p->UpDownArrows1), up ? "arrows-up-held" : "arrows-down-held"));
-        QCoreApplication::sendEvent(p->UpDownArrows1, &release);
+        MouseOnArrow(p->UpDownArrows1, up, false);
         EXPECT_EQ(OnScreen(p->UpDownArrows1), arrows) << "let go, the arrows look as before";
     }
 }
