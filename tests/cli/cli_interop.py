@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# cli_interop.py BRINDLEXCTL FIXTURE_SQL WORK_DIR: the Python half of tests/scripts/cli_interop.sh.
+# cli_interop.py BRINDLEXCTL FIXTURE_SQL WORK_DIR: run by tests/scripts/cli_interop.sh.
 # Builds a database from the fixture with hostile titles (&, <, ", control characters; NULL, empty and
 # control-only titles; missing home pages), reads brindlexctl's OPML back with xml.etree and its JSON list with
 # json, and compares both with what sqlite3 finds in the database. Fails on any mismatch.
