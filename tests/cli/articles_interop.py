@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-# articles_interop.py BRINDLEXCTL FIXTURE_SQL WORK_DIR: the Python half of tests/scripts/articles_interop.sh.
+# articles_interop.py BRINDLEXCTL FIXTURE_SQL WORK_DIR: run by tests/scripts/cli_interop.sh.
 # Builds a database from the fixture with hostile articles (markup and entities, "]]>", control characters,
 # invalid UTF-8, NULL in every column, a GUID that is no IRI, dates as integers, reals, text and NULL, flagged
 # articles in several feeds and one whose feed is gone), exports every feed and the flagged articles as Atom
@@ -76,10 +76,9 @@ def check_atom(label, data, rows, feed_title, with_source):
     assert parsed.feed.updated_parsed, f"{label}: feed updated {parsed.feed.get('updated')!r}"
     if rows and when(rows[0][8]):
         assert parsed.feed.updated == when(rows[0][8]), f"{label}: feed updated {parsed.feed.updated}"
-    got = [e for e in parsed.entries]
-    assert len(got) == len(rows), f"{label}: {len(got)} entries for {len(rows)} articles"
+    assert len(parsed.entries) == len(rows), f"{label}: {len(parsed.entries)} entries for {len(rows)} articles"
     ids = []
-    for e, (key, author, title, contents, excerpt, guid, permalink, cats, date, received, _, skey, stitle, surl, _) in zip(got, rows):
+    for e, (key, author, title, contents, excerpt, guid, permalink, cats, date, received, _, skey, stitle, surl, _) in zip(parsed.entries, rows):
         where = f"{label}, article {key}"
         assert e.title == xml_text(title), f"{where}: title {e.title!r}, expected {xml_text(title)!r}"
         if permalink:
@@ -107,9 +106,6 @@ def check_atom(label, data, rows, feed_title, with_source):
     return ids
 
 
-ITEM_KEYS = {"id", "url", "title", "content_html", "content_text", "summary", "date_published", "date_modified", "authors", "tags"}
-
-
 def check_json(label, data, rows, feed_title, with_source, atom_ids):
     doc = json.loads(data)
     # JSON Feed 1.1: version, title and items are required; other members are of the kinds it names.
@@ -119,38 +115,26 @@ def check_json(label, data, rows, feed_title, with_source, atom_ids):
     items = doc["items"]
     assert isinstance(items, list) and len(items) == len(rows), f"{label}: {len(items)} items for {len(rows)} articles"
     for item, atom_id, (key, author, title, contents, excerpt, guid, permalink, cats, date, received, _, skey, stitle, surl, shome) in zip(items, atom_ids, rows):
-        where = f"{label}, article {key}"
-        assert set(k for k in item if not k.startswith("_")) <= ITEM_KEYS, f"{where}: {set(item)}"
-        assert isinstance(item["id"], str) and item["id"] == atom_id, f"{where}: id {item['id']!r}"
-        assert "content_html" in item or "content_text" in item, f"{where}: no content"
-        assert item.get("content_html", None) == (text(contents) if contents else None), f"{where}: {item.get('content_html')!r}"
-        if not contents:
-            assert item["content_text"] == text(excerpt) and item.get("summary") == (text(excerpt) or None), f"{where}: {item}"
-        assert item["title"] == text(title), f"{where}: title {item['title']!r}"
-        assert item.get("url") == (text(permalink) or None), f"{where}: url {item.get('url')!r}"
-        assert item.get("date_published") == when(date) and item.get("date_modified") == when(received), f"{where}: {item}"
-        for stamp in (item.get("date_published"), item.get("date_modified")):
-            assert stamp is None or datetime.datetime.fromisoformat(stamp.replace("Z", "+00:00")).tzinfo, f"{where}: {stamp}"
-        assert item.get("authors") == ([{"name": text(author)}] if author else None), f"{where}: {item.get('authors')}"
-        assert item.get("tags") == (categories(cats) or None), f"{where}: tags {item.get('tags')}"
+        # Every member the article has, and no other: a title and a content always, text where there is no HTML.
+        want = {"id": atom_id, "title": text(title), "url": text(permalink) or None, "date_published": when(date),
+                "date_modified": when(received), "authors": [{"name": text(author)}] if author else None,
+                "tags": categories(cats) or None}
+        want.update({"content_html": text(contents)} if contents else
+                    {"content_text": text(excerpt), "summary": text(excerpt) or None})
         if with_source and skey is not None:
-            want = {k: v for k, v in (("title", text(stitle or surl)), ("feed_url", text(surl)), ("home_page_url", text(shome))) if v}
-            assert item.get("_source") == want, f"{where}: {item.get('_source')}"
-        else:
-            assert "_source" not in item, f"{where}: {item}"
+            want["_source"] = {k: v for k, v in (("title", text(stitle or surl)), ("feed_url", text(surl)),
+                                                 ("home_page_url", text(shome))) if v}
+        assert item == {k: v for k, v in want.items() if v is not None}, f"{label}, article {key}: {item}"
 
 
 checked = 0
 for key, title, url in db.execute("SELECT id, title, URL FROM Sources").fetchall():
-    feed_title = xml_text(title or url)
-    for extra, where in (([], f"a.source_id={key}"), (["--unread"], f"a.source_id={key} AND a.unread=1")):
-        rows = articles(where)
-        label = f"feed {key} {' '.join(extra)}"
-        atom_file = os.path.join(work, f"{key}.atom")
-        run("export-articles", str(key), *extra, "-o", atom_file)
-        ids = check_atom(label, open(atom_file, "rb").read(), rows, feed_title, False)
-        check_json(label, run("export-articles", str(key), *extra, "--format", "json"), rows, text(title or url), False, ids)
-        checked += len(rows)
+    rows = articles(f"a.source_id={key}")
+    atom_file = os.path.join(work, f"{key}.atom")
+    run("export-articles", str(key), "-o", atom_file)
+    ids = check_atom(f"feed {key}", open(atom_file, "rb").read(), rows, xml_text(title or url), False)
+    check_json(f"feed {key}", run("export-articles", str(key), "--format", "json"), rows, text(title or url), False, ids)
+    checked += len(rows)
 rows = articles("a.flagged=1")
 assert len(rows) == 7, [r[0] for r in rows]
 ids = check_atom("flagged", run("export-articles", "--flagged"), rows, "Flagged articles", True)

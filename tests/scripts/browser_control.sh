@@ -25,7 +25,7 @@ fail() { echo "browser_control: FAILED: $*" >&2; failures=$((failures + 1)); }
 running() { for p in /proc/[0-9]*; do for f do [ "$p/exe" -ef "$f" ] && echo "${p#/proc/}" && break; done; done \
   2>/dev/null; }
 standins() { running "$T/bin/$N" "$T/My Web/$N"; }
-trap 'kill "${KEEP[@]}" $(running "$T/bin/$N" "$T/My Web/$N" "$T/other/$N" "$T/jail/$J") 2>/dev/null; rm -rf "$T"' EXIT
+trap 'kill "${KEEP[@]}" $(standins) 2>/dev/null; rm -rf "$T"' EXIT   # KEEP holds the other copy and the sandbox
 
 mkdir -p "$T"/{bin,"My Web",other,jail,firecfg,usr,alternatives,links,wrap,computed,wrapjail,named,fake} &&
   mkfifo "$T/fifo"
@@ -109,7 +109,6 @@ done <<'EOF'
 run|plain path|Exec=@D@/bin/@N@ 300 %u
 run|quoted path with spaces|Exec="@D@/My\sWeb/@N@" 300 %U
 run|env with options and VAR=value, program on PATH|Exec=env -u HOME BX_A=1 @N@ 300 %F
-run|/usr/bin/env|Exec=/usr/bin/env BX_A=1 @D@/bin/@N@ 300 %f
 run|sh -c exec with quotes|Exec=sh -c "exec \"@D@/bin/@N@\" \"\\$@\"" sh 300 %u
 run|bash -c with a path, VAR=value|Exec=/bin/bash -c "BX_A=1 exec '@D@/My Web/@N@' 300" bash %U
 run|dash -c|Exec=dash -ec "exec @D@/bin/@N@ 300" %u

@@ -49,17 +49,7 @@ for c in $("$TOP/bin/brindlexctl" --help | sed -n '/^Commands:$/,/^$/s/^  \([a-z
   grep -qE "^ +$c( |$)" <<< "$manual" || fail "brindlexctl's manual page does not tell $c"
 done
 
-# --- the installed programs at work -------------------------------------------------------------------------------
-# The installed companion finds the default database by itself, and writes no preferences doing so.
-H="$WORK/home" FIXTURE="$ROOT/../shared/fixtures/syndication.sql"
-[ -f "$FIXTURE" ] || FIXTURE="$ROOT/tests/fixtures/syndication.sql"
-mkdir -p "$H/.local/share/BrindleX/Syndication"
-sqlite3 "$H/.local/share/BrindleX/Syndication/Database3" < "$FIXTURE" > /dev/null
-totals="$(env -u XDG_DATA_HOME HOME="$H" "$TOP/bin/brindlexctl" totals --json)" || fail "brindlexctl read no database"
-[ "$totals" = '{"articles":5,"sources":5,"unread":3}' ] || fail "the installed brindlexctl gave $totals"
-[ ! -e "$H/.local/share/BrindleX/Preferences" ] || fail "the installed brindlexctl wrote preferences"
-
-# The installed program runs its installed script, and quits on SIGTERM.
+# --- the installed program at work: it runs its installed script, and quits on SIGTERM --------------------------
 why="$(start_and_quit "$TOP/bin/BrindleX" "$WORK")" || fail "$why"
 echo "install: program, brindlexctl, its manual and completion, browser-control, desktop entry, icons and metadata" \
      "in place; the program runs its script and quits on SIGTERM"
