@@ -155,9 +155,7 @@ TEST(ArticleExport, TheGuidIsTheIdWhenItIsAnAbsoluteIri) {
     FixtureDb db;
     std::string expected, got;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        std::string hex;
-        for (const unsigned char c : cases[i].first) hex += "0123456789abcdef"[c >> 4] + std::string(1, "0123456789abcdef"[c & 15]);
-        db.exec("INSERT INTO Articles (id, source_id, GUID, date) VALUES (" + std::to_string(3000 + i) + ", 8, CAST(x'" + hex + "' AS TEXT), -" +
+        db.exec("INSERT INTO Articles (id, source_id, GUID, date) VALUES (" + std::to_string(3000 + i) + ", 8, '" + cases[i].first + "', -" +
                 std::to_string(i) + ")");
         expected += cases[i].second;
     }

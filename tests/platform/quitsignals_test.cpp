@@ -22,8 +22,7 @@ TEST(QuitSignals, TermAndIntRequestAQuitFromTheEventLoopAndGiveTheirHandlersBack
     for (int round = 0; round < 2; ++round) {
         for (int signal : {SIGTERM, SIGINT}) ASSERT_EQ(::sigaction(signal, &mine, nullptr), 0);
         {
-            QuitSignals quit;
-            QuitSignals second;
+            QuitSignals quit, second;
             std::vector<int> requests, secondRequests;
             QObject::connect(&quit, &QuitSignals::quitRequested, [&](int s) { requests.push_back(s); });
             QObject::connect(&second, &QuitSignals::quitRequested, [&](int s) { secondRequests.push_back(s); });
