@@ -6,7 +6,6 @@
 # Usage: cli_interop.sh BUILD_DIR. Exits non-zero on any mismatch.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)" CTL="${1:?usage: cli_interop.sh BUILD_DIR}/brindlexctl"
-[ -x "$CTL" ] || { echo "cli_interop: $CTL is not built" >&2; exit 1; }
 FIXTURE="$ROOT/../shared/fixtures/syndication.sql"
 [ -f "$FIXTURE" ] || FIXTURE="$ROOT/tests/fixtures/syndication.sql"
 # feedparser comes from Debian (python3-feedparser), which only the system's python3 sees when another one is first
