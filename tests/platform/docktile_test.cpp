@@ -35,8 +35,9 @@ TEST(DockTile, TheApplicationIconIsTheDrawnPictureAtEachSize) {
 }
 
 // One tile shows a badge at ratio 1, then one at ratio 2 (a Retina Dock): the same places, twice the pixels; a
-// count alone changes the tooltip, a picture alone the icon.
-TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePlainIconBack) {
+// count alone changes the tooltip, a picture alone the icon. Its tray menu offers Manage and Quit, the Dock's menu
+// Manage, and a click on the icon manages.
+TEST(DockTile, DrawAndRestoreTheBadgeAtThePicturesRatioAndTheMenusAskToManageOrQuit) {
     DockTile tile(nullptr, true);
     EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128), IconImage(DockTile::ApplicationIcon(), 128));
     EXPECT_EQ(tile.TrayIcon()->toolTip() + " " + tile.TrayIcon()->contextMenu()->actions().value(0)->text(), "BrindleX Manage");
@@ -61,10 +62,7 @@ TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePla
         EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128, ratio), plain);
         EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX"));
     }
-}
 
-TEST(DockTile, TrayMenuOffersManageAndQuitTheDockMenuManageAndAClickOnTheIconManages) {
-    DockTile tile(nullptr, true);
     ASSERT_NE(tile.TrayMenu(), nullptr);
     QStringList texts, heard;
     QObject::connect(&tile, &DockTile::manageRequested, [&] { heard << "manage"; });
