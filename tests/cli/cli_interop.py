@@ -35,7 +35,6 @@ INSERT INTO Articles (id, source_id, author, title, contents, excerpt, GUID, per
   (3004, NULL, NULL, 'no feed at all', NULL, NULL, 'urn:x:3004', NULL, NULL, 5, 6, 1, 1),
   (3005, 3, 'Bo', 'same date as 2104', NULL, NULL, 'urn:x:3005', NULL, NULL, 141581100, 'later', 0, 0),
   (3006, 7, 'Cy', char(128512) || ' U+1F600', NULL, 'e', 'urn:x:3006', 'http://t.example/6', NULL, -100.5, 1e300, 1, 1);""")
-db.commit()
 NOT_XML = re.compile("[^\t\n\r\u0020-\ud7ff\ue000-\ufffd\U00010000-\U0010ffff]")   # what XML 1.0 cannot carry
 
 
@@ -61,7 +60,6 @@ for flag in ([], ["--all"]):
     root = ET.fromstring(run("export-opml", *flag))
     created = email.utils.parsedate_to_datetime(root.findtext("head/dateCreated"))
     assert abs((datetime.datetime.now(datetime.timezone.utc) - created).total_seconds()) < 3600, f"dateCreated {created}"
-    assert (root.tag, root.get("version")) == ("opml", "2.0"), f"root {root.tag} {root.attrib}"
     got = [o.attrib for o in root.findall("body/outline")]
     want = [{k: v for k, v in [("type", "rss"), ("text", clean(t) or clean(u)), ("title", clean(t) or clean(u)),
                                ("xmlUrl", clean(u)), ("htmlUrl", clean(h)), ("description", clean(d))] if v}

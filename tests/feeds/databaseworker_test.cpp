@@ -76,12 +76,11 @@ TEST_F(DatabaseWorkerTest, AnUnchangedFileIsNotReadAgainAndEveryCommitShows) {
         });
         EXPECT_TRUE(inbox.RunUntil([&] { return seen.size() > before; }));
     };
-    const auto size = [this] { return std::filesystem::file_size(db.path()); };
     refresh(false);
     refresh(false);
-    const auto sized = size();
+    const auto sized = std::filesystem::file_size(db.path());
     ASSERT_TRUE(db.exec("UPDATE Articles SET unread=0 WHERE id=2102"));
-    EXPECT_EQ(size(), sized);
+    EXPECT_EQ(std::filesystem::file_size(db.path()), sized);
     refresh(false);
     refresh(false);
     refresh(true);
