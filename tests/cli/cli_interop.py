@@ -156,7 +156,6 @@ def check_json(label, data, rows, head, with_source, atom_ids):
         assert item == {k: v for k, v in want.items() if v is not None}, f"{label}, article {key}: {item}"
 
 
-checked = 0
 for key, title, url, home in db.execute("SELECT id, title, URL, homePage FROM Sources").fetchall():
     rows = articles(f"a.source_id={key}")
     atom_file = os.path.join(work, f"{key}.atom")
@@ -164,10 +163,9 @@ for key, title, url, home in db.execute("SELECT id, title, URL, homePage FROM So
     ids = check_atom(f"feed {key}", open(atom_file, "rb").read(), rows, xml_text(title or url), False)
     head = {"title": text(title or url), "home_page_url": text(home), "feed_url": text(url)}
     check_json(f"feed {key}", run("export-articles", str(key), "--format", "json"), rows, head, False, ids)
-    checked += len(rows)
 rows = articles("a.flagged=1")
 assert len(rows) == 7, [r[0] for r in rows]
 ids = check_atom("flagged", run("export-articles", "--flagged"), rows, "Flagged articles", True)
 check_json("flagged", run("export-articles", "--flagged", "--format", "json"), rows, {"title": "Flagged articles"}, True, ids)
-print(f"cli_interop: xml.etree and json read back every feed, feedparser and json all {checked} exported articles and the "
+print(f"cli_interop: xml.etree and json read back every feed, feedparser and json every feed's articles and the "
       f"{len(rows)} flagged ones, as sqlite3 sees them")
