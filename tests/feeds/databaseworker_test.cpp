@@ -34,15 +34,19 @@ struct Inbox {
     std::condition_variable arrived;
 };
 
+// A fixture file and a worker; `seen` outlives the worker, whose thread may still report into it.
+struct DatabaseWorkerTest : ::testing::Test {
+    FixtureDb db;
+    Inbox inbox;
+    std::vector<std::string> seen;
+    DatabaseWorker worker{inbox.Post()};
+};
+
 // Each refresh on the file named, the jobs after it on its connection, in the order asked; a file that cannot
 // be opened gives a result that says so, and is neither made nor changed.
-TEST(DatabaseWorker, RunsEachRefreshAndJobInTheOrderAskedOnTheLastRefreshsConnection) {
-    FixtureDb db;
+TEST_F(DatabaseWorkerTest, RunsEachRefreshAndJobInTheOrderAskedOnTheLastRefreshsConnection) {
     const std::string empty = db.folder() + "/Empty3", missing = db.folder() + "/none/Database3";
     std::ofstream(empty).flush();
-    Inbox inbox;
-    DatabaseWorker worker(inbox.Post());
-    std::vector<std::string> seen;
     for (const std::string& path : {empty, missing, db.path()}) {
         worker.Refresh(path, false, [&](const RefreshResult& r) {
             seen.push_back((r.opened ? "opened " : "failed ") + std::to_string(r.listing.rows.size()) + " " + r.error);
@@ -62,11 +66,8 @@ TEST(DatabaseWorker, RunsEachRefreshAndJobInTheOrderAskedOnTheLastRefreshsConnec
 
 // A file in which nothing was committed since the last refresh gives that refresh's list again, unread; every
 // commit shows, one that keeps the file's size too, as do another mode, another file at the path and WAL mode.
-TEST(DatabaseWorker, AnUnchangedFileIsNotReadAgainAndEveryCommitShows) {
-    FixtureDb db, other;
-    Inbox inbox;
-    DatabaseWorker worker(inbox.Post());
-    std::vector<std::string> seen;
+TEST_F(DatabaseWorkerTest, AnUnchangedFileIsNotReadAgainAndEveryCommitShows) {
+    FixtureDb other;
     const auto refresh = [&](bool allFeeds) {
         const std::size_t before = seen.size();
         worker.Refresh(db.path(), allFeeds, [&](const RefreshResult& r) {
@@ -75,12 +76,11 @@ TEST(DatabaseWorker, AnUnchangedFileIsNotReadAgainAndEveryCommitShows) {
         });
         EXPECT_TRUE(inbox.RunUntil([&] { return seen.size() > before; }));
     };
-    const auto size = [&db] { return std::filesystem::file_size(db.path()); };
     refresh(false);
     refresh(false);
-    const auto sized = size();
+    const auto sized = std::filesystem::file_size(db.path());
     ASSERT_TRUE(db.exec("UPDATE Articles SET unread=0 WHERE id=2102"));
-    EXPECT_EQ(size(), sized);
+    EXPECT_EQ(std::filesystem::file_size(db.path()), sized);
     refresh(false);
     refresh(false);
     refresh(true);
@@ -94,13 +94,9 @@ TEST(DatabaseWorker, AnUnchangedFileIsNotReadAgainAndEveryCommitShows) {
                                               "read 7 0", "read 7 0", "read 7 0"}));
 }
 
-TEST(DatabaseWorker, MergesTheRefreshesAskedForWhileOneRunsAndStopCutsABusyWaitShortWritingNothing) {
-    FixtureDb db;
+TEST_F(DatabaseWorkerTest, MergesTheRefreshesAskedForWhileOneRunsAndStopCutsABusyWaitShortWritingNothing) {
     auto browser = Connected(db.path());   // the first refresh waits on the browser's lock meanwhile
     ASSERT_TRUE(browser->Execute("BEGIN EXCLUSIVE"));
-    Inbox inbox;
-    DatabaseWorker worker(inbox.Post());
-    std::vector<std::string> seen;
     const auto note = [&](std::string who) {
         return [&, who](const RefreshResult& r) { seen.push_back(who + (r.allFeeds ? " all #" : " subscribed #") + std::to_string(r.id)); };
     };

@@ -4,16 +4,14 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <tuple>
 
 namespace {
 
-FeedRow Feed(long long id, std::string title, std::string url, std::string homePage, std::string description) {
-    FeedRow row;
-    row.id = id;
-    row.title = std::move(title);
-    row.url = std::move(url);
-    row.homePage = std::move(homePage);
-    row.description = std::move(description);
+// A feed with what the document takes from it.
+FeedRow Feed(long long id, const std::string& title, const std::string& url, const std::string& homePage, const std::string& description) {
+    FeedRow row{id, title};
+    std::tie(row.url, row.homePage, row.description) = std::tie(url, homePage, description);
     return row;
 }
 

@@ -53,9 +53,7 @@ TEST(OutputFile, ReplacesARegularFileWholeThroughItsLinksOrLeavesItAsItWas) {
     EXPECT_EQ(Export(link, db.path(), "second, longer than the first"), "");
     EXPECT_EQ(Bytes(file), "second, longer than the first");
     EXPECT_TRUE(fs::is_symlink(link)) << "the link stays, the file it names is replaced";
-    struct stat st {};
-    ::stat(file.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0640u) << "its permissions kept";
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640)) << "its permissions kept";
     EXPECT_EQ(Export(folder / "missing" / "feeds.atom", db.path(), "third"), "No such file or directory");
     OutputFile one, another;   // two exports to one name at once: each has a temporary file of its own
     EXPECT_EQ(one.Open(file, db.path()) + another.Open(file, db.path()), "");

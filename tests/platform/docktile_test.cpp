@@ -35,8 +35,9 @@ TEST(DockTile, TheApplicationIconIsTheDrawnPictureAtEachSize) {
 }
 
 // One tile shows a badge at ratio 1, then one at ratio 2 (a Retina Dock): the same places, twice the pixels; a
-// count alone changes the tooltip, a picture alone the icon.
-TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePlainIconBack) {
+// count alone changes the tooltip, a picture alone the icon. Its tray menu offers Manage and Quit, the Dock's menu
+// Manage, and a click on the icon manages.
+TEST(DockTile, DrawAndRestoreTheBadgeAtThePicturesRatioAndTheMenusAskToManageOrQuit) {
     DockTile tile(nullptr, true);
     EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128), IconImage(DockTile::ApplicationIcon(), 128));
     EXPECT_EQ(tile.TrayIcon()->toolTip() + " " + tile.TrayIcon()->contextMenu()->actions().value(0)->text(), "BrindleX Manage");
@@ -61,27 +62,21 @@ TEST(DockTile, DrawPutsTheBadgeOverTheIconAtThePicturesRatioAndRestorePutsThePla
         EXPECT_EQ(IconImage(tile.TrayIcon()->icon(), 128, ratio), plain);
         EXPECT_EQ(tile.TrayIcon()->toolTip(), QStringLiteral("BrindleX"));
     }
-}
 
-TEST(DockTile, TrayMenuOffersManageAndQuitTheDockMenuManageAndAClickOnTheIconManages) {
-    DockTile tile(nullptr, true);
     ASSERT_NE(tile.TrayMenu(), nullptr);
     QStringList texts, heard;
     QObject::connect(&tile, &DockTile::manageRequested, [&] { heard << "manage"; });
     QObject::connect(&tile, &DockTile::quitRequested, [&] { heard << "quit"; });
-    for (QAction* a : tile.TrayMenu()->actions()) {
-        texts << a->text();
-        a->trigger();
-    }
     emit tile.TrayIcon()->activated(QSystemTrayIcon::Trigger);   // a click on the icon itself
     emit tile.TrayIcon()->activated(QSystemTrayIcon::Context);   // the menu opening: nothing more
     const auto dockMenu = tile.MakeMenu(true);   // the Dock brings its own Quit
-    for (QAction* a : dockMenu->actions()) {
-        texts << a->text();
-        a->trigger();
-    }
+    for (QMenu* menu : {tile.TrayMenu(), dockMenu.get()})
+        for (QAction* a : menu->actions()) {
+            texts << a->text();
+            a->trigger();
+        }
     EXPECT_EQ(texts, (QStringList{"Manage", "Quit", "Manage"}));
-    EXPECT_EQ(heard, (QStringList{"manage", "quit", "manage", "manage"}));
+    EXPECT_EQ(heard, (QStringList{"manage", "manage", "quit", "manage"}));
 }
 
 TEST(DockTile, WithoutATrayOnlyTheDockCanBringTheWindowBack) {

@@ -3,6 +3,7 @@
 #include "platform/Folders.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include "tests/support/gui/GuiTest.h"
@@ -30,10 +31,9 @@ const Case kCases[] = {
      "~/.cache/BrindleX"},
 };
 
-QString Expand(const char* path, const QString& home) {
-    QString s = QString::fromUtf8(path);
-    if (s.startsWith(QLatin1Char('~'))) s.replace(0, 1, home);
-    return s;
+// The case's preferences, library and cache folders, "~" standing for home.
+QStringList Expected(const Case& c, const QString& home) {
+    return QStringList({c.preferences, c.library, c.cache}).replaceInStrings(QRegularExpression("^~"), home);
 }
 
 }  // namespace
@@ -45,14 +45,12 @@ TEST(Folders, EachSystemsRulesAndTheProgramsOwnFolders) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - kCases);
         const Folders::Paths paths = Folders::For(c.rules, QStringLiteral("/home/ann"), c.dataHome, c.cacheHome);
-        EXPECT_EQ(QStringList({paths.preferences, paths.library, paths.cache}),
-                  QStringList({Expand(c.preferences, "/home/ann"), Expand(c.library, "/home/ann"), Expand(c.cache, "/home/ann")}));
+        EXPECT_EQ(QStringList({paths.preferences, paths.library, paths.cache}), Expected(c, "/home/ann"));
         if (c.rules != Folders::kThisSystem) continue;
         c.dataHome ? qputenv("XDG_DATA_HOME", c.dataHome) : qunsetenv("XDG_DATA_HOME");
         c.cacheHome ? qputenv("XDG_CACHE_HOME", c.cacheHome) : qunsetenv("XDG_CACHE_HOME");
-        const QString home = QDir::homePath();
         EXPECT_EQ(QStringList({Folders::PreferencesFolder(), Folders::LibraryFolder(), Folders::CacheFolder()}),
-                  QStringList({Expand(c.preferences, home), Expand(c.library, home), Expand(c.cache, home)}));
+                  Expected(c, QDir::homePath()));
     }
     qunsetenv("XDG_DATA_HOME");   // as gui_tests' main leaves them
     qunsetenv("XDG_CACHE_HOME");

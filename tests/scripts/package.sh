@@ -9,9 +9,8 @@ set -euo pipefail
 BUILD="$(cd "${1:?usage: package.sh BUILD_DIR}" && pwd)"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 [ "$(uname -s)" = Linux ] || { echo "package: Debian packages are made on Linux only"; exit 0; }
-for tool in cpack dpkg-deb lintian; do
-  command -v $tool >/dev/null || { echo "package: $tool is missing" >&2; exit 1; }
-done
+# cpack and dpkg-deb fail the run when missing; lintian's findings are read from its log, so it is looked for.
+command -v lintian >/dev/null || { echo "package: lintian is missing" >&2; exit 1; }
 # shellcheck source=../support/installed_program.sh
 source "$ROOT/tests/support/installed_program.sh"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/brindlex-package-XXXXXX")" INSTALLED=
@@ -88,7 +87,5 @@ if [ -n "$INSTALLED" ]; then
   left="$(comm -13 <(echo "$before") <(echo "$after") | { grep -vE '/(mimeinfo|icon-theme)\.cache$' || :; } |
           while read -r f; do dpkg -S "$f" > /dev/null 2>&1 || echo "$f"; done)"
   [ -z "$left" ] || fail "left behind: $left"
-else
-  rm -rf "$WORK/root"
 fi
 echo "package: $(basename "$deb") $how: brindlexctl --version and BrindleX ran, nothing left behind"
