@@ -13,7 +13,6 @@ namespace {
 // A dialog parented to the context goes with it; its answer is given once, whichever way it closes.
 void AskForFile(QFileDialog* dialog, QObject* context, Seams::Answer answer) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::ApplicationModal);
     auto given = std::make_shared<bool>(false);
     QObject::connect(dialog, &QFileDialog::fileSelected, context, [answer, given](const QString& file) {
         if (*given) return;
