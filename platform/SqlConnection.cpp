@@ -302,10 +302,8 @@ bool SqlConnection::Execute(const std::string& sql) {
     std::unique_ptr<sqlite3_stmt, SqlCursor::StatementDeleter> stmt;
     if (!Prepare(sql, stmt))
         return false;
-    if (!stmt) {   // blank text or a comment: nothing to run
-        ClearError();
+    if (!stmt)   // blank text or a comment: nothing to run (Prepare has cleared the error)
         return true;
-    }
     int step;
     while ((step = sqlite3_step(stmt.get())) == SQLITE_ROW) {
     }
