@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QFileInfo>
 #include <QFile>
-#include <fstream>
 
 #include "app/FeedDatabase.h"
 #include "app/MenuBar1.h"
@@ -29,11 +28,6 @@ QString DefaultDb() {
 #endif
 }
 
-void WritePrefs(const QByteArray& text) {
-    QDir().mkpath(Folders::PreferencesFolder());
-    std::ofstream(PrefsPath().toStdString(), std::ios::binary | std::ios::trunc) << text.toStdString();
-}
-
 QByteArray Key(const char* key, const QByteArray& value) {
     return "\t<key>" + QByteArray(key) + "</key>\n\t" + value + "\n";
 }
@@ -51,11 +45,6 @@ std::string Saved() {
     plist saved(std::filesystem::path(PrefsPath().toStdString()));
     return Values(QString::fromStdString(saved.root->GetString("DatabaseFileName")),
                   saved.root->GetInteger("UpdateInterval"), saved.root->GetBoolean("AutoRefresh"));
-}
-void SetFields(const QString& db, int interval, bool autoRefresh) {
-    app().dbFileName = db;
-    app().UpdateInterval = interval;
-    app().AutoRefresh = autoRefresh;
 }
 
 class AppTest : public GuiTest {};
@@ -128,13 +117,13 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsM
         {"extra key", Plist(Key("WindowLeft", "<integer>77</integer>") + every("-3")), DefaultDb(), -3, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        WritePrefs(c.file);
+        WriteFile(PrefsPath(), c.file);
         app().Open();
         EXPECT_EQ(Fields(), Values(c.db, c.interval, c.autoRefresh));
         EXPECT_EQ(ReadFile(PrefsPath()), c.file);
-        SetFields("/x/Database3", 20, false);   // saved readable whatever was there, other keys kept
+        SetPrefFields("/x/Database3", 20, false);   // saved readable whatever was there, other keys kept
         EXPECT_FALSE(app().SetPrefs());
-        SetFields("", 0, true);
+        SetPrefFields("", 0, true);
         EXPECT_FALSE(app().GetPrefs());
         EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
         EXPECT_EQ(ReadFile(PrefsPath()).contains("<integer>77</integer>"), c.file.contains("WindowLeft"));
@@ -150,7 +139,7 @@ TEST_F(AppTest, AMissingPreferencesFileIsMadeWithTheDefaultDatabaseAndTheValuesH
     EXPECT_EQ(app().DefaultDatabasePath(), DefaultDb());   // built from the preferences folder's parent
     EXPECT_EQ(Fields(), Values(DefaultDb(), 0, false));
     EXPECT_EQ(Saved(), Fields());
-    SetFields("/not/saved", 25, true);
+    SetPrefFields("/not/saved", 25, true);
     std::filesystem::remove_all(Folders::PreferencesFolder().toStdString());
     app().GetPrefs();
     EXPECT_EQ(Saved(), Values(DefaultDb(), 25, true));
@@ -172,7 +161,7 @@ TEST_F(AppTest, AMissingPreferencesFileIsMadeWithTheDefaultDatabaseAndTheValuesH
 
 TEST_F(AppTest, StartUpChecksTheBrowserAndOpensTheFileTheWindowThenReads) {
     FixtureDb db;
-    WritePrefs(Plist(Key("DatabaseFileName", "<string>" + QByteArray::fromStdString(db.path()) + "</string>") +
+    WriteFile(PrefsPath(), Plist(Key("DatabaseFileName", "<string>" + QByteArray::fromStdString(db.path()) + "</string>") +
                      Key("AutoRefresh", "<false/>")));
     FakeScript script("true");
     // What main does: the window with its controls, then App.Open, then the window's Open.
@@ -193,13 +182,12 @@ TEST_F(AppTest, StartUpChecksTheBrowserAndOpensTheFileTheWindowThenReads) {
 // is the one kept aside and replaced, and the link stays.
 TEST_F(AppTest, UnreadablePreferencesAreKeptAsideUnderNewNamesAndALinkStays) {
     const QString real = GuiEnvironment::Home() + "/elsewhere/Brindle.plist";
-    QDir().mkpath(QFileInfo(real).absolutePath());
     QDir().mkpath(Folders::PreferencesFolder());
     QFile::link(real, PrefsPath());
     for (const char* text : {"first unreadable\n", "second unreadable\n", "third\n"}) {
-        std::ofstream(real.toStdString(), std::ios::trunc) << text;
+        WriteFile(real, text);
         app().Open();
-        SetFields("/x/Database3", 20, false);
+        SetPrefFields("/x/Database3", 20, false);
         app().SetPrefs();
     }
     EXPECT_EQ(ReadFile(real + ".unreadable"), "first unreadable\n");
@@ -209,25 +197,12 @@ TEST_F(AppTest, UnreadablePreferencesAreKeptAsideUnderNewNamesAndALinkStays) {
     app().GetPrefs();
     EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
     // Names up to .unreadable.999: the last one is taken, and with none left the file is not moved.
-    for (int n = 4; n < 999; ++n) QFile(real + ".unreadable." + QString::number(n)).open(QIODevice::WriteOnly);
+    for (int n = 4; n < 999; ++n) WriteFile(real + ".unreadable." + QString::number(n), "");
     for (const char* text : {"999th\n", "1000th\n"}) {
-        std::ofstream(real.toStdString(), std::ios::trunc) << text;
+        WriteFile(real, text);
         app().SetPrefs();
     }
     EXPECT_EQ(ReadFile(real + ".unreadable.999") + ReadFile(real + ".unreadable.1000"), "999th\n(none)");
-}
-
-TEST_F(AppTest, RelaunchSafariQuitsWaitsStartsWaitsAndLeavesTheStateAlone) {
-    Window1* w = Window1::Construct();
-    FakeScript script("true");
-    bool done = false;
-    EXPECT_FALSE(app().RelaunchSafari(w, [&] { done = true; }));
-    ASSERT_TRUE(Settle());
-    EXPECT_TRUE(done);
-    EXPECT_EQ(script.Commands(), (QStringList{"Quit", "Start"}));
-    EXPECT_EQ(seams.waits, (QVector<int>{2500, 2500}));
-    EXPECT_FALSE(app().SafariRunning);
-    EXPECT_EQ(w->bbSafari->text(), "Start Safari");
 }
 
 // "Manage", and on macOS a click on the Dock icon (the application made active with no window showing),
@@ -302,8 +277,7 @@ TEST_F(AppTest, ExportArticlesFollowsTheSelectionAndSavesTheSelectedFeedOrSaysWh
     const QList<QAction*> file = w->menuBar()->findChild<QMenu*>("FileMenu")->actions();
     ASSERT_GT(file.indexOf(item), 0);
     EXPECT_EQ(file[file.indexOf(item) - 1]->objectName(), "FileExport");
-    for (int row = 0; row < w->ListCount(); ++row)
-        if (w->Cell(row, FeedListModel::Key) == "1") w->SetListIndex(row);
+    SelectFeed(w, "1");
     EXPECT_TRUE(item->isEnabled());
 
     const QString chosen = GuiEnvironment::Home() + "/apple.atom";

@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-#include <QVector>
 
 #include "app/App.h"
 
@@ -16,7 +15,6 @@ public:
         Seams& s = app().seams;
         s.now = [this] { return clock; };
         s.after = [this](int ms, QObject* context, std::function<void()> step) {
-            waits << ms;
             events << QStringLiteral("wait %1").arg(ms);
             clock = clock.addMSecs(ms);
             if (onWait) onWait(ms);
@@ -53,7 +51,6 @@ public:
     }
 
     QDateTime clock{QDate(2005, 6, 28), QTime(10, 15, 30)};   ///< what seams.now() returns
-    QVector<int> waits;                     ///< milliseconds of every timed step, in order
     QStringList messages;                   ///< texts of the message boxes, in order
     int beeps = 0;
     QList<QUrl> openedUrls;

@@ -5,6 +5,7 @@
 // The window's work is asynchronous: Settle() lets the event loop run until every job, script and timed
 // step has come back.
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "tests/support/FixtureDb.h"
 #include "tests/support/gui/FakeScript.h"
 #include "tests/support/gui/FakeSeams.h"
+#include "ui/main/FeedListModel.h"
 #include "ui/main/Window1.h"
 
 namespace GuiEnvironment {
@@ -28,6 +30,12 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 /// are all done (an icon's download is not waited for).
 /// (seams null: their timed steps are not waited for).
 bool Settle(FakeSeams* seams, int timeoutMs = 5000);
+/// The App's three preference fields, as GetPrefs leaves them.
+inline void SetPrefFields(const QString& databaseFile, int updateInterval, bool autoRefresh) {
+    app().dbFileName = databaseFile;
+    app().UpdateInterval = updateInterval;
+    app().AutoRefresh = autoRefresh;
+}
 /// Builds and opens the main window on the database file, as start-up does after GetPrefs, and settles.
 /// Its timers are stopped: the tests tick by hand.
 Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh = false, int updateInterval = 10);
@@ -42,10 +50,19 @@ void CloseMainWindow();   ///< closes and deletes the main window, if there is o
 /// What the widget's window shows on the screen now (its backing store, as last painted), cut to the widget.
 QImage OnScreen(QWidget* widget);
 
+/// The left mouse button pressed, or let go, at a point of the widget.
+void Mouse(QWidget* widget, QPointF at = QPointF(5, 5), bool pressed = true);
+
 /// The whole file, or "(none)" when it cannot be read.
 inline QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+}
+/// Writes the whole file, making its folder first; whether it was written.
+inline bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 class GuiTest : public ::testing::Test {
@@ -56,5 +73,11 @@ protected:
         Settle();
     }
     bool Settle(int timeoutMs = 5000) { return ::Settle(&seams, timeoutMs); }
+    /// Selects the row of the feed with this key, and settles: the feed's record is read on the worker.
+    void SelectFeed(Window1* w, const QString& key) {
+        for (int r = 0; r < w->ListCount(); ++r)
+            if (w->Cell(r, FeedListModel::Key) == key) w->SetListIndex(r);
+        Settle();
+    }
     FakeSeams seams;
 };

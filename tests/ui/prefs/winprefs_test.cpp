@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -20,25 +19,12 @@
 
 namespace {
 
-/// The preferences file as Save writes it, with the App fields at these values.
-void WritePrefs(const QString& dbPath, int interval, bool autoRefresh) {
-    app().dbFileName = dbPath;
-    app().UpdateInterval = interval;
-    app().AutoRefresh = autoRefresh;
-    app().SetPrefs();
-}
-
-/// The mouse pressed on the upper (up) or lower (down) arrow, or let go there.
-void MouseOnArrow(UpDownArrows* arrows, bool up, bool pressed) {
-    const QPointF at(4, up ? 4 : 15);
-    QMouseEvent event(pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at, arrows->mapToGlobal(at),
-                      Qt::LeftButton, pressed ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(arrows, &event);
-}
+/// A point on the upper (up) or lower (down) arrow.
+QPointF Arrow(bool up) { return QPointF(4, up ? 4 : 15); }
 
 void ClickArrow(UpDownArrows* arrows, bool up) {
-    MouseOnArrow(arrows, up, true);
-    MouseOnArrow(arrows, up, false);
+    Mouse(arrows, Arrow(up), true);
+    Mouse(arrows, Arrow(up), false);
 }
 
 class WinPrefsTest : public GuiTest {
@@ -47,7 +33,8 @@ protected:
     static QString Path(FixtureDb& db) { return QString::fromStdString(db.path()); }
     /// The main window on db, manual mode, with the preferences file naming db; then "Preferences".
     static std::pair<Window1*, winPrefs*> OpenBoth(FixtureDb& db) {
-        WritePrefs(Path(db), 10, false);
+        SetPrefFields(Path(db), 10, false);   // and saved in the preferences file
+        app().SetPrefs();
         Window1* w = OpenMainWindow(db);
         w->bbPrefs->click();
         winPrefs* p = winPrefs::instance(false);
@@ -60,24 +47,10 @@ protected:
 
 }  // namespace
 
-TEST_F(WinPrefsTest, AFixedWindowWithNoDefaultButton) {
-    winPrefs* p = winPrefs::instance();
-    EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
-    EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
-    EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
-    for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
-    EXPECT_EQ(p->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint), Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(p->PushButton1->toolTip().isEmpty()) << "a button without a caption says what it does";
-    const QPointer<winPrefs> closed = p;
-    p->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(closed.isNull()) << "closed, it goes";
-}
-
 TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
-    WritePrefs(QStringLiteral("/data/feeds.db"), 1, true);
-    app().dbFileName = QStringLiteral("/somewhere/else");   // unsaved values are discarded
-    app().UpdateInterval = 3;
+    SetPrefFields(QStringLiteral("/data/feeds.db"), 1, true);
+    app().SetPrefs();
+    SetPrefFields(QStringLiteral("/somewhere/else"), 3, false);   // unsaved values are discarded
     winPrefs* p = winPrefs::instance();
     EXPECT_EQ(p->efLibFilePath->toPlainText(), QStringLiteral("/data/feeds.db"));
     EXPECT_TRUE(p->cbUpdate->isChecked());
@@ -199,16 +172,28 @@ TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
     EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
 }
 
-// What the user sees of the Preferences window, and of its arrows held down (the half pressed goes dark) and let go.
-TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKept) {
-    WritePrefs(QStringLiteral("/Users/jdoe/Documents/Old Mac 2005/Library/Syndication/Database3"), 30, true);
+// What the user sees of the Preferences window, and of its arrows held down (the half pressed goes dark) and let go;
+// a window of fixed size with no default button, that goes once closed.
+TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKeptAndItHasNoDefaultButton) {
+    SetPrefFields(QStringLiteral("/Users/jdoe/Documents/Old Mac 2005/Library/Syndication/Database3"), 30, true);
+    app().SetPrefs();
     winPrefs* p = winPrefs::instance();
     EXPECT_TRUE(LooksAsKept(OnScreen(p), "preferences-window"));
     const QImage arrows = OnScreen(p->UpDownArrows1);
     for (const bool up : {true, false}) {
-        MouseOnArrow(p->UpDownArrows1, up, true);
+        Mouse(p->UpDownArrows1, Arrow(up), true);
         EXPECT_TRUE(LooksAsKept(OnScreen(p->UpDownArrows1), up ? "arrows-up-held" : "arrows-down-held"));
-        MouseOnArrow(p->UpDownArrows1, up, false);
+        Mouse(p->UpDownArrows1, Arrow(up), false);
         EXPECT_EQ(OnScreen(p->UpDownArrows1), arrows) << "let go, the arrows look as before";
     }
+    EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
+    EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
+    EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
+    for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
+    EXPECT_EQ(p->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint), Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(p->PushButton1->toolTip().isEmpty()) << "a button without a caption says what it does";
+    const QPointer<winPrefs> closed = p;
+    p->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "closed, it goes";
 }
