@@ -316,19 +316,4 @@ TEST_F(AppTest, ExportsSaveWhatTheListShowsToTheChosenFileOrSayWhyNot) {
     EXPECT_FALSE(item->isEnabled()) << "an emptied list has nothing selected";
 }
 
-// "Preferences…" opens the preferences window as the button does, and brings it forward when it is open.
-TEST_F(AppTest, ThePreferencesMenuItemOpensThePreferencesWindow) {
-    Window1* w = Window1::Construct();
-    QAction* item = w->menuBar()->findChild<QAction*>("FilePreferences");
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->menuRole(), QAction::PreferencesRole);
-    EXPECT_EQ(item->shortcut(), QKeySequence(QKeySequence::Preferences));
-    for (int i = 0; i < 2; ++i) {
-        item->trigger();
-        ASSERT_NE(winPrefs::instance(false), nullptr);
-        EXPECT_TRUE(winPrefs::instance(false)->isVisible() && app().prefsVisible);
-    }
-    delete winPrefs::instance(false);
-}
-
 }  // namespace

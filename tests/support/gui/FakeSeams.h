@@ -26,7 +26,7 @@ public:
             });
         };
         s.message = [this](const QString& text) { messages << text; events << "message " + text; };
-        s.beep = [this] { ++beeps; events << "beep"; };
+        s.beep = [this] { events << "beep"; };
         s.openUrl = [this](const QUrl& url) { openedUrls << url; events << "open " + url.toString(); };
         auto dialog = [this](const QString& title, const QString& place, QObject* context, Seams::Answer answer) {
             fileDialogTitles << title;
@@ -52,7 +52,6 @@ public:
 
     QDateTime clock{QDate(2005, 6, 28), QTime(10, 15, 30)};   ///< what seams.now() returns
     QStringList messages;                   ///< texts of the message boxes, in order
-    int beeps = 0;
     QList<QUrl> openedUrls;
     std::optional<QString> fileChoice;      ///< answer of the file dialogs; nullopt is Cancel
     QStringList fileDialogTitles, fileDialogFolders;

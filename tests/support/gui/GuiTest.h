@@ -5,7 +5,6 @@
 // The window's work is asynchronous: Settle() lets the event loop run until every job, script and timed
 // step has come back.
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -13,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/FixtureDb.h"
+#include "tests/support/gui/FileBytes.h"
 #include "tests/support/gui/FakeScript.h"
 #include "tests/support/gui/FakeSeams.h"
 #include "ui/main/FeedListModel.h"
@@ -53,17 +53,6 @@ QImage OnScreen(QWidget* widget);
 /// The left mouse button pressed, or let go, at a point of the widget.
 void Mouse(QWidget* widget, QPointF at = QPointF(5, 5), bool pressed = true);
 
-/// The whole file, or "(none)" when it cannot be read.
-inline QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
-}
-/// Writes the whole file, making its folder first; whether it was written.
-inline bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 class GuiTest : public ::testing::Test {
 protected:

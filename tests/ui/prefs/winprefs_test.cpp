@@ -1,9 +1,11 @@
 // The preferences window: its controls, opening from the file, the file chooser, the arrows, Cancel and
 // Save with its switch of the main window's mode.
+#include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -71,7 +73,9 @@ TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
     }
 }
 
-TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpeningAndEachPressToggles) {
+// The file chosen takes effect at once; Cancel keeps it until the next opening; each press of the button toggles the
+// window, the menu item only shows it; Save switches the main window's mode.
+TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAndSaveSwitchesTheMode) {
     FixtureDb saved, chosen;
     ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
     auto [w, p] = OpenBoth(saved);
@@ -101,13 +105,42 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpening
 
     w->bbPrefs->click();   // pressed again: closes it
     EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible);
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    // "Preferences…" in the menu opens it as the button does, and brings it forward when it is open.
+    QAction* item = w->menuBar()->findChild<QAction*>("FilePreferences");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->menuRole(), QAction::PreferencesRole);
+    EXPECT_EQ(item->shortcut(), QKeySequence(QKeySequence::Preferences));
+    for (int i = 0; i < 2; ++i) {
+        item->trigger();
+        ASSERT_NE(p = winPrefs::instance(false), nullptr);
+        EXPECT_TRUE(p->isVisible() && app().prefsVisible);
+    }
     p->close();   // the title bar's close button
     EXPECT_FALSE(app().prefsVisible);
     w->bbPrefs->click();
     ASSERT_NE(p = winPrefs::instance(false), nullptr) << "one press shows the window";
     EXPECT_TRUE(p->isVisible() && app().prefsVisible);
+
+    // Save switches the main window's mode at once, both ways.
+    app().Counter = 4;
+    w->Timer2->start();   // manual mode, as the opening left it
+    p->cbUpdate->setChecked(true);
+    p->efInterval->setText(QStringLiteral("30"));
+    p->pbSave->click();
+    EXPECT_TRUE(w->Timer1->isActive() && w->Timer1->interval() == 1000 && !w->Timer2->isActive());
+    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Next check in 30 seconds..."));
+    EXPECT_EQ(app().Counter, 4) << "the countdown goes on from where it was";
+
+    w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
+    ASSERT_TRUE(Settle());
+    ASSERT_FALSE(app().dock().CurrentPicture().isNull());
+    w->bbPrefs->click();
+    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    p->cbUpdate->setChecked(false);
+    p->pbSave->click();
+    EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
+    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
+    EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
 }
 
 TEST_F(WinPrefsTest, SaveWritesTheValuesAndClosesLeavingAClosedMainWindowClosed) {
@@ -148,29 +181,6 @@ TEST_F(WinPrefsTest, ASaveThatFailsIsSaidAndTheWindowStaysOpen) {
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
 }
 
-TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
-    FixtureDb db;
-    auto [w, p] = OpenBoth(db);
-    app().Counter = 4;
-    w->Timer2->start();   // manual mode, as the opening left it
-    p->cbUpdate->setChecked(true);
-    p->efInterval->setText(QStringLiteral("30"));
-    p->pbSave->click();
-    EXPECT_TRUE(w->Timer1->isActive() && w->Timer1->interval() == 1000 && !w->Timer2->isActive());
-    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Next check in 30 seconds..."));
-    EXPECT_EQ(app().Counter, 4) << "the countdown goes on from where it was";
-
-    w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
-    ASSERT_TRUE(Settle());
-    ASSERT_FALSE(app().dock().CurrentPicture().isNull());
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
-    p->cbUpdate->setChecked(false);
-    p->pbSave->click();
-    EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
-    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
-    EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
-}
 
 // What the user sees of the Preferences window, and of its arrows held down (the half pressed goes dark) and let go;
 // a window of fixed size with no default button, that goes once closed.
