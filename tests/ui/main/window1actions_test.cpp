@@ -239,13 +239,13 @@ TEST_F(Window1ActionsTest, BrowserButtonSendsTheCommandWaitsChecksWaitsAndShowsT
         SCOPED_TRACE(std::string(c.command) + " / " + c.reply);
         app().SafariRunning = c.before;
         script.SetReply(c.reply);
-        script.ClearCommands();
+        const int before = script.Commands().size();
         seams.events.clear();
         QStringList buttons;
         seams.onWait = [&](int) { buttons << Enabled(w); };
         w->bbSafari->click();
         ASSERT_TRUE(Settle());
-        EXPECT_EQ(script.Commands(), (QStringList{c.command, "Check"}));
+        EXPECT_EQ(script.Commands().mid(before), (QStringList{c.command, "Check"}));
         EXPECT_EQ(seams.events, (QStringList{"wait 1000", "wait 1000"}));
         EXPECT_EQ(buttons, (QStringList{"11111 0", "11111 0"})) << "pressed again meanwhile, it does nothing";
         EXPECT_EQ(w->bbSafari->text() + " / " + w->bbSafari->toolTip(), QString(c.caption) + " / " + c.caption);

@@ -49,7 +49,7 @@ protected:
 
 }  // namespace
 
-TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
+TEST_F(WinPrefsTest, OpeningReloadsFromTheFileTheArrowsStepPast0ToMinus1AndSaveWritesAndCloses) {
     SetPrefFields(QStringLiteral("/data/feeds.db"), 1, true);
     app().SetPrefs();
     SetPrefFields(QStringLiteral("/somewhere/else"), 3, false);   // unsaved values are discarded
@@ -71,6 +71,19 @@ TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
         c.up ? p->UpDownArrows1_Up() : p->UpDownArrows1_Down();
         EXPECT_EQ(p->efInterval->text(), QString::fromLatin1(c.expect)) << c.text;
     }
+    // Save writes the values shown and closes, leaving a closed main window closed.
+    p->efInterval->setText(QStringLiteral("6"));
+    seams.fileChoice = QStringLiteral("/new/place/Database3");
+    p->PushButton1_Action();
+    ASSERT_TRUE(Settle());
+    p->cbUpdate->setChecked(false);
+    ClickArrow(p->UpDownArrows1, true);
+    p->pbSave->click();
+    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Save closes it";
+    EXPECT_EQ(Window1::instance(false), nullptr);
+    app().GetPrefs();   // from the file
+    EXPECT_EQ(app().dbFileName + " " + QString::number(app().UpdateInterval), "/new/place/Database3 7");
+    EXPECT_FALSE(app().AutoRefresh);
 }
 
 // The file chosen takes effect at once; Cancel keeps it until the next opening; each press of the button toggles the
@@ -141,21 +154,6 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAnd
     EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
     EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
     EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
-}
-
-TEST_F(WinPrefsTest, SaveWritesTheValuesAndClosesLeavingAClosedMainWindowClosed) {
-    winPrefs* p = winPrefs::instance();
-    seams.fileChoice = QStringLiteral("/new/place/Database3");
-    p->PushButton1_Action();
-    ASSERT_TRUE(Settle());
-    p->cbUpdate->setChecked(true);
-    ClickArrow(p->UpDownArrows1, true);
-    p->pbSave->click();
-    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Save closes it";
-    EXPECT_EQ(Window1::instance(false), nullptr);
-    app().GetPrefs();   // from the file
-    EXPECT_EQ(app().dbFileName + " " + QString::number(app().UpdateInterval), "/new/place/Database3 1");
-    EXPECT_TRUE(app().AutoRefresh);
 }
 
 // A preferences file that cannot be written (a folder in its place, a loop of links): Save says so, naming the file
