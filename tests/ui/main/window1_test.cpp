@@ -41,8 +41,8 @@ protected:
 };
 
 // A window of fixed size with its File menu (how it looks at the opening is kept as a picture, below); the list
-// and the totals read at the opening.
-TEST_F(Window1Test, AFixedWindowWithItsFileMenuAndOpenFillsTheListAndTotals) {
+// and the totals read at the opening, Show All, a file that vanishes after the opening, an empty database.
+TEST_F(Window1Test, AFixedWindowWithItsFileMenuListAndTotalsAndShowAll) {
     Window1* w = OpenMainWindow(db);
     EXPECT_EQ(w->centralWidget()->size(), QSize(555, 488));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
@@ -65,14 +65,7 @@ TEST_F(Window1Test, AFixedWindowWithItsFileMenuAndOpenFillsTheListAndTotals) {
     w->SetListIndex(99);
     EXPECT_EQ(w->ListIndex(), -1);
 
-    ASSERT_TRUE(db.exec("DELETE FROM Articles; DELETE FROM Sources;"));
-    w = OpenMainWindow(db);
-    EXPECT_EQ(w->ListIndex(), -1);
-    EXPECT_EQ(Totals(w), (QStringList{"0", "0", "", "0"}));
-}
-
-TEST_F(Window1Test, ShowAllTogglesTheListAndItsCaptionAndRowsAreDrawnInTheirColours) {
-    Window1* w = OpenMainWindow(db);
+    // Show All toggles the list and its caption; every cell of a row takes the row's colour.
     w->SetListIndex(3);
     w->bbShow->click();
     ASSERT_TRUE(Settle());
@@ -93,8 +86,20 @@ TEST_F(Window1Test, ShowAllTogglesTheListAndItsCaptionAndRowsAreDrawnInTheirColo
     ASSERT_TRUE(Settle());
     EXPECT_EQ(w->bbShow->text() + " / " + w->bbShow->toolTip(), "Show All / Show all feeds");
     EXPECT_EQ(Rows(w), kSubscribedRows);
+
+    app().dbFileName = GuiEnvironment::Home() + "/gone/Database3";   // vanished: the list empties, the totals stay
+    w->GetDBInfo(false);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(w->ListCount(), 0);
+    EXPECT_EQ(w->stNumSources->text(), "5");
+
+    ASSERT_TRUE(db.exec("DELETE FROM Articles; DELETE FROM Sources;"));
+    w = OpenMainWindow(db);
+    EXPECT_EQ(w->ListIndex(), -1);
+    EXPECT_EQ(Totals(w), (QStringList{"0", "0", "", "0"}));
 }
 
+// A file that is no database, or none: a beep and a message at every refresh, and the file left as it was.
 TEST_F(Window1Test, UnopenableDatabaseBeepsAndSaysSoOncePerRefreshAndIsLeftAlone) {
     const struct { const char* name; const char* content; } cases[] = {   // content nullptr: missing
         {"Missing/Database3", nullptr}, {"Empty3", ""}, {"Text3", "This is a text file, not a database.\n"}};
@@ -111,12 +116,6 @@ TEST_F(Window1Test, UnopenableDatabaseBeepsAndSaysSoOncePerRefreshAndIsLeftAlone
         EXPECT_EQ(seams.events.size(), 4);
         EXPECT_EQ(ReadFile(path), QByteArray(c.content ? c.content : "(none)"));
     }
-    Window1* w = OpenMainWindow(db);   // vanished after the opening: the list empties, the totals stay
-    app().dbFileName = GuiEnvironment::Home() + "/gone/Database3";
-    w->GetDBInfo(false);
-    ASSERT_TRUE(Settle());
-    EXPECT_EQ(w->ListCount(), 0);
-    EXPECT_EQ(w->stNumSources->text(), "5");
 }
 
 // What the user sees of the opened window, a row selected and its icon drawn, and of the turning wheel: kept as
