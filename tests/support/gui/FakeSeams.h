@@ -29,7 +29,6 @@ public:
         s.beep = [this] { events << "beep"; };
         s.openUrl = [this](const QUrl& url) { openedUrls << url; events << "open " + url.toString(); };
         auto dialog = [this](const QString& title, const QString& place, QObject* context, Seams::Answer answer) {
-            fileDialogTitles << title;
             fileDialogFolders << place;
             events << "choose " + title;
             const int id = ++lastStep_;
@@ -54,7 +53,7 @@ public:
     QStringList messages;                   ///< texts of the message boxes, in order
     QList<QUrl> openedUrls;
     std::optional<QString> fileChoice;      ///< answer of the file dialogs; nullopt is Cancel
-    QStringList fileDialogTitles, fileDialogFolders;
+    QStringList fileDialogFolders;          ///< where each file dialog opened (its title: in events)
     QStringList events;                     ///< every call in order: "wait 1000", "beep", "message <text>", ...
     std::function<void(int ms)> onWait;     ///< runs as each timed step is set up, before it runs
 
