@@ -27,7 +27,7 @@ public:
         };
         s.message = [this](const QString& text) { messages << text; events << "message " + text; };
         s.beep = [this] { events << "beep"; };
-        s.openUrl = [this](const QUrl& url) { openedUrls << url; events << "open " + url.toString(); };
+        s.openUrl = [this](const QUrl& url) { events << "open " + url.toString(); };
         auto dialog = [this](const QString& title, const QString& place, QObject* context, Seams::Answer answer) {
             fileDialogFolders << place;
             events << "choose " + title;
@@ -51,7 +51,6 @@ public:
 
     QDateTime clock{QDate(2005, 6, 28), QTime(10, 15, 30)};   ///< what seams.now() returns
     QStringList messages;                   ///< texts of the message boxes, in order
-    QList<QUrl> openedUrls;
     std::optional<QString> fileChoice;      ///< answer of the file dialogs; nullopt is Cancel
     QStringList fileDialogFolders;          ///< where each file dialog opened (its title: in events)
     QStringList events;                     ///< every call in order: "wait 1000", "beep", "message <text>", ...
