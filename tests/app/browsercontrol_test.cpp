@@ -94,11 +94,8 @@ TEST_F(BrowserControlTest, OnMacOSACheckLooksForSafarisProcess) {
 
 // Refused by the system (osascript's error -1743), the user is told once where to allow it.
 TEST_F(BrowserControlTest, ARefusalIsToldOnceWhereToAllowIt) {
-    FakeScript refusing;
-    QFile log(QDir(QFileInfo(refusing.Path()).absolutePath()).filePath("browser-control"));
-    log.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    log.write("#!/bin/sh\necho 'execution error: Not authorized to send Apple events to Safari. (-1743)' >&2\nexit 1\n");
-    log.close();
+    WriteFile(script.Path(), "#!/bin/sh\n"
+                             "echo 'execution error: Not authorized to send Apple events to Safari. (-1743)' >&2\nexit 1\n");
     for (int i = 0; i < 2; ++i) app().browser().Send("Quit", nullptr, {});
     ASSERT_TRUE(Settle());
     ASSERT_EQ(seams.messages.size(), 1);

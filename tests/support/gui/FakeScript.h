@@ -2,12 +2,12 @@
 // A stand-in for the browser-control script: a real sh script in a temporary folder that logs every
 // command and prints the reply the test chooses (or hangs). app().script() runs it from now on; the next
 // GuiTest puts back the path and time-out, and once this is gone the script is missing (reply empty).
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include "app/App.h"
 #include "app/BrowserControl.h"
+#include "tests/support/gui/FileBytes.h"
 
 class FakeScript {
 public:
@@ -24,17 +24,12 @@ public:
     void SetReply(const QString& reply) { Write("reply", reply.toUtf8()); }   ///< from the next call on
     void SetHang(bool hang) { hang ? Write("hang", "") : void(QFile::remove(dir_.filePath("hang"))); }
     QStringList Commands() const {   ///< oldest first
-        QFile f(dir_.filePath("commands.log"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)
-                                           : QStringList();
+        const QByteArray log = ReadFile(dir_.filePath("commands.log"));
+        return log == "(none)" ? QStringList() : QString::fromUtf8(log).split('\n', Qt::SkipEmptyParts);
     }
-    void ClearCommands() { QFile::remove(dir_.filePath("commands.log")); }
     QString Path() const { return dir_.filePath("browser-control"); }
 
 private:
-    void Write(const char* name, const QByteArray& bytes) {
-        QFile f(dir_.filePath(name));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
-    }
+    void Write(const char* name, const QByteArray& bytes) { WriteFile(dir_.filePath(name), bytes); }
     QTemporaryDir dir_;
 };

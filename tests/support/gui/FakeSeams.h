@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-#include <QVector>
 
 #include "app/App.h"
 
@@ -16,7 +15,6 @@ public:
         Seams& s = app().seams;
         s.now = [this] { return clock; };
         s.after = [this](int ms, QObject* context, std::function<void()> step) {
-            waits << ms;
             events << QStringLiteral("wait %1").arg(ms);
             clock = clock.addMSecs(ms);
             if (onWait) onWait(ms);
@@ -28,10 +26,9 @@ public:
             });
         };
         s.message = [this](const QString& text) { messages << text; events << "message " + text; };
-        s.beep = [this] { ++beeps; events << "beep"; };
-        s.openUrl = [this](const QUrl& url) { openedUrls << url; events << "open " + url.toString(); };
+        s.beep = [this] { events << "beep"; };
+        s.openUrl = [this](const QUrl& url) { events << "open " + url.toString(); };
         auto dialog = [this](const QString& title, const QString& place, QObject* context, Seams::Answer answer) {
-            fileDialogTitles << title;
             fileDialogFolders << place;
             events << "choose " + title;
             const int id = ++lastStep_;
@@ -53,12 +50,9 @@ public:
     }
 
     QDateTime clock{QDate(2005, 6, 28), QTime(10, 15, 30)};   ///< what seams.now() returns
-    QVector<int> waits;                     ///< milliseconds of every timed step, in order
     QStringList messages;                   ///< texts of the message boxes, in order
-    int beeps = 0;
-    QList<QUrl> openedUrls;
     std::optional<QString> fileChoice;      ///< answer of the file dialogs; nullopt is Cancel
-    QStringList fileDialogTitles, fileDialogFolders;
+    QStringList fileDialogFolders;          ///< where each file dialog opened (its title: in events)
     QStringList events;                     ///< every call in order: "wait 1000", "beep", "message <text>", ...
     std::function<void(int ms)> onWait;     ///< runs as each timed step is set up, before it runs
 

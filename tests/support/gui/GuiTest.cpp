@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QThreadPool>
 #include <filesystem>
@@ -74,15 +75,19 @@ bool Settle(FakeSeams* seams, int timeoutMs) {
 
 Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh, int updateInterval) {
     CloseMainWindow();
-    app().dbFileName = databaseFile;
-    app().AutoRefresh = autoRefresh;
-    app().UpdateInterval = updateInterval;
+    SetPrefFields(databaseFile, updateInterval, autoRefresh);
     Window1* w = Window1::instance();
     // The tests tick by hand: timers left running would add checks and refreshes of their own.
     w->Timer1->stop();
     w->Timer2->stop();
     Settle(nullptr);
     return w;
+}
+
+void Mouse(QWidget* widget, QPointF at, bool pressed) {
+    QMouseEvent event(pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at, widget->mapToGlobal(at),
+                      Qt::LeftButton, pressed ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
 }
 
 void CloseMainWindow() {

@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/FixtureDb.h"
+#include "tests/support/gui/FileBytes.h"
 #include "tests/support/gui/FakeScript.h"
 #include "tests/support/gui/FakeSeams.h"
+#include "ui/main/FeedListModel.h"
 #include "ui/main/Window1.h"
 
 namespace GuiEnvironment {
@@ -28,6 +30,12 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 /// are all done (an icon's download is not waited for).
 /// (seams null: their timed steps are not waited for).
 bool Settle(FakeSeams* seams, int timeoutMs = 5000);
+/// The App's three preference fields, as GetPrefs leaves them.
+inline void SetPrefFields(const QString& databaseFile, int updateInterval, bool autoRefresh) {
+    app().dbFileName = databaseFile;
+    app().UpdateInterval = updateInterval;
+    app().AutoRefresh = autoRefresh;
+}
 /// Builds and opens the main window on the database file, as start-up does after GetPrefs, and settles.
 /// Its timers are stopped: the tests tick by hand.
 Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh = false, int updateInterval = 10);
@@ -42,11 +50,9 @@ void CloseMainWindow();   ///< closes and deletes the main window, if there is o
 /// What the widget's window shows on the screen now (its backing store, as last painted), cut to the widget.
 QImage OnScreen(QWidget* widget);
 
-/// The whole file, or "(none)" when it cannot be read.
-inline QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
-}
+/// The left mouse button pressed, or let go, at a point of the widget.
+void Mouse(QWidget* widget, QPointF at = QPointF(5, 5), bool pressed = true);
+
 
 class GuiTest : public ::testing::Test {
 protected:
@@ -56,5 +62,11 @@ protected:
         Settle();
     }
     bool Settle(int timeoutMs = 5000) { return ::Settle(&seams, timeoutMs); }
+    /// Selects the row of the feed with this key, and settles: the feed's record is read on the worker.
+    void SelectFeed(Window1* w, const QString& key) {
+        for (int r = 0; r < w->ListCount(); ++r)
+            if (w->Cell(r, FeedListModel::Key) == key) w->SetListIndex(r);
+        Settle();
+    }
     FakeSeams seams;
 };

@@ -1,12 +1,11 @@
 // The main window: its controls, the list and totals after the opening, Show All, a database that cannot
-// be opened, and the clock.
+// be opened, and how it looks with the clock.
 #include "ui/main/Window1.h"
 
 #include <QAction>
 #include <QBrush>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <fstream>
 
 #include "tests/support/gui/GuiTest.h"
 #include "tests/support/gui/TestHttpServer.h"
@@ -41,18 +40,15 @@ protected:
     FixtureDb db;
 };
 
-// A window of fixed size with its File menu (how it looks at the opening is kept as a picture, below).
-TEST_F(Window1Test, AFixedWindowWithItsFileMenu) {
-    Window1* w = Window1::Construct();
+// A window of fixed size with its File menu (how it looks at the opening is kept as a picture, below); the list
+// and the totals read at the opening, Show All, a file that vanishes after the opening, an empty database.
+TEST_F(Window1Test, AFixedWindowWithItsFileMenuListAndTotalsAndShowAll) {
+    Window1* w = OpenMainWindow(db);
     EXPECT_EQ(w->centralWidget()->size(), QSize(555, 488));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
     EXPECT_EQ(w->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint),
               Qt::WindowMinimizeButtonHint);
     EXPECT_EQ(w->FileMenu()->text() + " > " + w->FileManage()->text(), "File > Manage");
-}
-
-TEST_F(Window1Test, OpenFillsTheListAndTotals) {
-    Window1* w = OpenMainWindow(db);
     QHeaderView* header = w->ListBox1->header();
     for (int c = 0; c < 6; ++c) {   // six columns; the last three are never seen but read like the others
         EXPECT_EQ(w->ListBox1->isColumnHidden(c), c >= 3) << c;
@@ -69,14 +65,7 @@ TEST_F(Window1Test, OpenFillsTheListAndTotals) {
     w->SetListIndex(99);
     EXPECT_EQ(w->ListIndex(), -1);
 
-    ASSERT_TRUE(db.exec("DELETE FROM Articles; DELETE FROM Sources;"));
-    w = OpenMainWindow(db);
-    EXPECT_EQ(w->ListIndex(), -1);
-    EXPECT_EQ(Totals(w), (QStringList{"0", "0", "", "0"}));
-}
-
-TEST_F(Window1Test, ShowAllTogglesTheListAndItsCaptionAndRowsAreDrawnInTheirColours) {
-    Window1* w = OpenMainWindow(db);
+    // Show All toggles the list and its caption; every cell of a row takes the row's colour.
     w->SetListIndex(3);
     w->bbShow->click();
     ASSERT_TRUE(Settle());
@@ -97,15 +86,27 @@ TEST_F(Window1Test, ShowAllTogglesTheListAndItsCaptionAndRowsAreDrawnInTheirColo
     ASSERT_TRUE(Settle());
     EXPECT_EQ(w->bbShow->text() + " / " + w->bbShow->toolTip(), "Show All / Show all feeds");
     EXPECT_EQ(Rows(w), kSubscribedRows);
+
+    app().dbFileName = GuiEnvironment::Home() + "/gone/Database3";   // vanished: the list empties, the totals stay
+    w->GetDBInfo(false);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(w->ListCount(), 0);
+    EXPECT_EQ(w->stNumSources->text(), "5");
+
+    ASSERT_TRUE(db.exec("DELETE FROM Articles; DELETE FROM Sources;"));
+    w = OpenMainWindow(db);
+    EXPECT_EQ(w->ListIndex(), -1);
+    EXPECT_EQ(Totals(w), (QStringList{"0", "0", "", "0"}));
 }
 
+// A file that is no database, or none: a beep and a message at every refresh, and the file left as it was.
 TEST_F(Window1Test, UnopenableDatabaseBeepsAndSaysSoOncePerRefreshAndIsLeftAlone) {
     const struct { const char* name; const char* content; } cases[] = {   // content nullptr: missing
         {"Missing/Database3", nullptr}, {"Empty3", ""}, {"Text3", "This is a text file, not a database.\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = GuiEnvironment::Home() + "/" + c.name;
-        if (c.content) std::ofstream(path.toStdString()) << c.content;
+        if (c.content) WriteFile(path, c.content);
         seams.events.clear();
         Window1* w = OpenMainWindow(path);
         EXPECT_EQ(seams.events, (QStringList{"beep", "message The database couldn't be opened."}));
@@ -115,36 +116,23 @@ TEST_F(Window1Test, UnopenableDatabaseBeepsAndSaysSoOncePerRefreshAndIsLeftAlone
         EXPECT_EQ(seams.events.size(), 4);
         EXPECT_EQ(ReadFile(path), QByteArray(c.content ? c.content : "(none)"));
     }
-    Window1* w = OpenMainWindow(db);   // vanished after the opening: the list empties, the totals stay
-    app().dbFileName = GuiEnvironment::Home() + "/gone/Database3";
-    w->GetDBInfo(false);
-    ASSERT_TRUE(Settle());
-    EXPECT_EQ(w->ListCount(), 0);
-    EXPECT_EQ(w->stNumSources->text(), "5");
-}
-
-TEST_F(Window1Test, UpdateTimeShowsShortDateAndLongTimeWithoutZone) {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    Window1* w = OpenMainWindow(db);
-    EXPECT_EQ(w->stTime->text(), "");
-    seams.clock = QDateTime(QDate(2005, 6, 28), QTime(14, 5, 9));
-    w->UpdateTime();
-    EXPECT_EQ(w->stTime->text(), "6/28/05 2:05:09 PM");
-    EXPECT_EQ(w->CurrentTime, seams.clock);
-    QLocale::setDefault(QLocale::system());
 }
 
 // What the user sees of the opened window, a row selected and its icon drawn, and of the turning wheel: kept as
-// pictures (tests/ui/golden), so a control moved by a pixel, a text in another size or a colour lost shows.
-TEST_F(Window1Test, TheWindowLooksAsKept) {
+// pictures (tests/ui/golden), so a control moved by a pixel, a text in another size or a colour lost shows. The
+// clock shows the short date and the long time, without the zone.
+TEST_F(Window1Test, TheWindowAndItsClockLookAsKept) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     TestHttpServer http;
     http.Serve("/icon.png", {200, "image/png", EncodedImage(80, 60, QColor(200, 30, 30), "PNG")});
     db.exec("UPDATE Sources SET iconURL='" + http.Url("/icon.png").toString().toStdString() + "', URL=URL||"
             "'?format=rss2&edition=international&utm_source=brindlex' WHERE id=1");   // long enough to wrap
     Window1* w = OpenMainWindow(db);
+    EXPECT_EQ(w->stTime->text(), "");
     seams.clock = QDateTime(QDate(2005, 6, 28), QTime(14, 5, 9));
     w->UpdateTime();
+    EXPECT_EQ(w->stTime->text(), "6/28/05 2:05:09 PM");
+    EXPECT_EQ(w->CurrentTime, seams.clock);
     w->SetListIndex(1);
     ASSERT_TRUE(WaitUntil([w] { return !w->Canvas2->Icon().isNull(); }));
     EXPECT_TRUE(LooksAsKept(OnScreen(w), "main-window"));

@@ -1,10 +1,11 @@
 // The preferences window: its controls, opening from the file, the file chooser, the arrows, Cancel and
 // Save with its switch of the main window's mode.
+#include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -20,25 +21,12 @@
 
 namespace {
 
-/// The preferences file as Save writes it, with the App fields at these values.
-void WritePrefs(const QString& dbPath, int interval, bool autoRefresh) {
-    app().dbFileName = dbPath;
-    app().UpdateInterval = interval;
-    app().AutoRefresh = autoRefresh;
-    app().SetPrefs();
-}
-
-/// The mouse pressed on the upper (up) or lower (down) arrow, or let go there.
-void MouseOnArrow(UpDownArrows* arrows, bool up, bool pressed) {
-    const QPointF at(4, up ? 4 : 15);
-    QMouseEvent event(pressed ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, at, arrows->mapToGlobal(at),
-                      Qt::LeftButton, pressed ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(arrows, &event);
-}
+/// A point on the upper (up) or lower (down) arrow.
+QPointF Arrow(bool up) { return QPointF(4, up ? 4 : 15); }
 
 void ClickArrow(UpDownArrows* arrows, bool up) {
-    MouseOnArrow(arrows, up, true);
-    MouseOnArrow(arrows, up, false);
+    Mouse(arrows, Arrow(up), true);
+    Mouse(arrows, Arrow(up), false);
 }
 
 class WinPrefsTest : public GuiTest {
@@ -47,37 +35,23 @@ protected:
     static QString Path(FixtureDb& db) { return QString::fromStdString(db.path()); }
     /// The main window on db, manual mode, with the preferences file naming db; then "Preferences".
     static std::pair<Window1*, winPrefs*> OpenBoth(FixtureDb& db) {
-        WritePrefs(Path(db), 10, false);
+        SetPrefFields(Path(db), 10, false);   // and saved in the preferences file
+        app().SetPrefs();
         Window1* w = OpenMainWindow(db);
         w->bbPrefs->click();
         winPrefs* p = winPrefs::instance(false);
-        EXPECT_NE(p, nullptr);
-        // Over the main window, near its top.
-        if (p) EXPECT_TRUE(p->y() - w->y() == 80 && std::abs(p->frameGeometry().center().x() - w->frameGeometry().center().x()) <= 1);
+        // Shown over the main window, near its top.
+        EXPECT_TRUE(p && p->y() - w->y() == 80 && std::abs(p->frameGeometry().center().x() - w->frameGeometry().center().x()) <= 1);
         return {w, p};
     }
 };
 
 }  // namespace
 
-TEST_F(WinPrefsTest, AFixedWindowWithNoDefaultButton) {
-    winPrefs* p = winPrefs::instance();
-    EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
-    EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
-    EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
-    for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
-    EXPECT_EQ(p->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint), Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(p->PushButton1->toolTip().isEmpty()) << "a button without a caption says what it does";
-    const QPointer<winPrefs> closed = p;
-    p->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(closed.isNull()) << "closed, it goes";
-}
-
-TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
-    WritePrefs(QStringLiteral("/data/feeds.db"), 1, true);
-    app().dbFileName = QStringLiteral("/somewhere/else");   // unsaved values are discarded
-    app().UpdateInterval = 3;
+TEST_F(WinPrefsTest, OpeningReloadsFromTheFileTheArrowsStepPast0ToMinus1AndSaveWritesAndCloses) {
+    SetPrefFields(QStringLiteral("/data/feeds.db"), 1, true);
+    app().SetPrefs();
+    SetPrefFields(QStringLiteral("/somewhere/else"), 3, false);   // unsaved values are discarded
     winPrefs* p = winPrefs::instance();
     EXPECT_EQ(p->efLibFilePath->toPlainText(), QStringLiteral("/data/feeds.db"));
     EXPECT_TRUE(p->cbUpdate->isChecked());
@@ -96,9 +70,24 @@ TEST_F(WinPrefsTest, OpeningReloadsFromTheFileAndTheArrowsStepPast0ToMinus1) {
         c.up ? p->UpDownArrows1_Up() : p->UpDownArrows1_Down();
         EXPECT_EQ(p->efInterval->text(), QString::fromLatin1(c.expect)) << c.text;
     }
+    // Save writes the values shown and closes, leaving a closed main window closed.
+    p->efInterval->setText(QStringLiteral("6"));
+    seams.fileChoice = QStringLiteral("/new/place/Database3");
+    p->PushButton1_Action();
+    ASSERT_TRUE(Settle());
+    p->cbUpdate->setChecked(false);
+    ClickArrow(p->UpDownArrows1, true);
+    p->pbSave->click();
+    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Save closes it";
+    EXPECT_EQ(Window1::instance(false), nullptr);
+    app().GetPrefs();   // from the file
+    EXPECT_EQ(app().dbFileName + " " + QString::number(app().UpdateInterval), "/new/place/Database3 7");
+    EXPECT_FALSE(app().AutoRefresh);
 }
 
-TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpeningAndEachPressToggles) {
+// The file chosen takes effect at once; Cancel keeps it until the next opening; each press of the button toggles the
+// window, the menu item only shows it; Save switches the main window's mode.
+TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAndSaveSwitchesTheMode) {
     FixtureDb saved, chosen;
     ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
     auto [w, p] = OpenBoth(saved);
@@ -109,7 +98,7 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpening
     seams.fileChoice = Path(chosen);
     p->PushButton1->click();
     ASSERT_TRUE(Settle());
-    EXPECT_EQ(seams.fileDialogTitles.value(1), QStringLiteral("Select your Safari syndication database file"));
+    EXPECT_EQ(seams.events.filter("choose ").value(1), QStringLiteral("choose Select your Safari syndication database file"));
     EXPECT_EQ(seams.fileDialogFolders.value(1), QFileInfo(app().DefaultDatabasePath()).absolutePath());
     EXPECT_EQ(app().dbFileName, Path(chosen));
     EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(chosen));
@@ -128,28 +117,42 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItUntilTheNextOpening
 
     w->bbPrefs->click();   // pressed again: closes it
     EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible);
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    // "Preferences…" in the menu opens it as the button does, and brings it forward when it is open.
+    QAction* item = w->menuBar()->findChild<QAction*>("FilePreferences");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->menuRole(), QAction::PreferencesRole);
+    EXPECT_EQ(item->shortcut(), QKeySequence(QKeySequence::Preferences));
+    for (int i = 0; i < 2; ++i) {
+        item->trigger();
+        ASSERT_NE(p = winPrefs::instance(false), nullptr);
+        EXPECT_TRUE(p->isVisible() && app().prefsVisible);
+    }
     p->close();   // the title bar's close button
     EXPECT_FALSE(app().prefsVisible);
     w->bbPrefs->click();
     ASSERT_NE(p = winPrefs::instance(false), nullptr) << "one press shows the window";
     EXPECT_TRUE(p->isVisible() && app().prefsVisible);
-}
 
-TEST_F(WinPrefsTest, SaveWritesTheValuesAndClosesLeavingAClosedMainWindowClosed) {
-    winPrefs* p = winPrefs::instance();
-    seams.fileChoice = QStringLiteral("/new/place/Database3");
-    p->PushButton1_Action();
-    ASSERT_TRUE(Settle());
+    // Save switches the main window's mode at once, both ways.
+    app().Counter = 4;
+    w->Timer2->start();   // manual mode, as the opening left it
     p->cbUpdate->setChecked(true);
-    ClickArrow(p->UpDownArrows1, true);
+    p->efInterval->setText(QStringLiteral("30"));
     p->pbSave->click();
-    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Save closes it";
-    EXPECT_EQ(Window1::instance(false), nullptr);
-    app().GetPrefs();   // from the file
-    EXPECT_EQ(app().dbFileName + " " + QString::number(app().UpdateInterval), "/new/place/Database3 1");
-    EXPECT_TRUE(app().AutoRefresh);
+    EXPECT_TRUE(w->Timer1->isActive() && w->Timer1->interval() == 1000 && !w->Timer2->isActive());
+    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Next check in 30 seconds..."));
+    EXPECT_EQ(app().Counter, 4) << "the countdown goes on from where it was";
+
+    w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
+    ASSERT_TRUE(Settle());
+    ASSERT_FALSE(app().dock().CurrentPicture().isNull());
+    w->bbPrefs->click();
+    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    p->cbUpdate->setChecked(false);
+    p->pbSave->click();
+    EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
+    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
+    EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
 }
 
 // A preferences file that cannot be written (a folder in its place, a loop of links): Save says so, naming the file
@@ -175,40 +178,29 @@ TEST_F(WinPrefsTest, ASaveThatFailsIsSaidAndTheWindowStaysOpen) {
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
 }
 
-TEST_F(WinPrefsTest, SaveSwitchesTheMainWindowsModeAtOnceBothWays) {
-    FixtureDb db;
-    auto [w, p] = OpenBoth(db);
-    app().Counter = 4;
-    w->Timer2->start();   // manual mode, as the opening left it
-    p->cbUpdate->setChecked(true);
-    p->efInterval->setText(QStringLiteral("30"));
-    p->pbSave->click();
-    EXPECT_TRUE(w->Timer1->isActive() && w->Timer1->interval() == 1000 && !w->Timer2->isActive());
-    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Next check in 30 seconds..."));
-    EXPECT_EQ(app().Counter, 4) << "the countdown goes on from where it was";
 
-    w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
-    ASSERT_TRUE(Settle());
-    ASSERT_FALSE(app().dock().CurrentPicture().isNull());
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
-    p->cbUpdate->setChecked(false);
-    p->pbSave->click();
-    EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
-    EXPECT_EQ(w->stCounter->text(), QStringLiteral("Ready.  Click Update to check."));
-    EXPECT_TRUE(app().dock().CurrentPicture().isNull()) << "the plain application icon";
-}
-
-// What the user sees of the Preferences window, and of its arrows held down (the half pressed goes dark) and let go.
-TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKept) {
-    WritePrefs(QStringLiteral("/Users/jdoe/Documents/Old Mac 2005/Library/Syndication/Database3"), 30, true);
+// What the user sees of the Preferences window, and of its arrows held down (the half pressed goes dark) and let go;
+// a window of fixed size with no default button, that goes once closed.
+TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKeptAndItHasNoDefaultButton) {
+    SetPrefFields(QStringLiteral("/Users/jdoe/Documents/Old Mac 2005/Library/Syndication/Database3"), 30, true);
+    app().SetPrefs();
     winPrefs* p = winPrefs::instance();
     EXPECT_TRUE(LooksAsKept(OnScreen(p), "preferences-window"));
     const QImage arrows = OnScreen(p->UpDownArrows1);
     for (const bool up : {true, false}) {
-        MouseOnArrow(p->UpDownArrows1, up, true);
+        Mouse(p->UpDownArrows1, Arrow(up), true);
         EXPECT_TRUE(LooksAsKept(OnScreen(p->UpDownArrows1), up ? "arrows-up-held" : "arrows-down-held"));
-        MouseOnArrow(p->UpDownArrows1, up, false);
+        Mouse(p->UpDownArrows1, Arrow(up), false);
         EXPECT_EQ(OnScreen(p->UpDownArrows1), arrows) << "let go, the arrows look as before";
     }
+    EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
+    EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
+    EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
+    for (QPushButton* b : {p->PushButton1, p->pbCancel, p->pbSave}) EXPECT_FALSE(b->isDefault() || b->autoDefault());
+    EXPECT_EQ(p->windowFlags() & (Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint), Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(p->PushButton1->toolTip().isEmpty()) << "a button without a caption says what it does";
+    const QPointer<winPrefs> closed = p;
+    p->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "closed, it goes";
 }
