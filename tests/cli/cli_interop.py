@@ -28,7 +28,7 @@ INSERT INTO Articles (id, source_id, author, title, contents, excerpt, GUID, per
                       unread, flagged) VALUES
   (3001, 3, '<b>Ann</b> & co', 'Tom & Jerry <"News"> ]]>' || char(1) || ' &amp; more' || char(13, 10) || 'end',
    '<p>markup &amp; <i>entities</i> ]]> <script>x()</script></p>' || char(11, 65534), 'unused', 'not an IRI: #1',
-   'http://e.example/a?x=1&y="2"', 'one, two' || char(10) || 'three', 141617700.75, 141617800, 1, 1),
+   'http://e.example/a?x=1&y="2"', char(9) || 'one , two  ' || char(13, 10) || ' ,three', 141617700.75, 141617800, 1, 1),
   (3002, 3, NULL, CAST(x'41ff42c0e282' AS TEXT) || 'C' || CAST(x'eda080' AS TEXT), NULL, 'only an excerpt' || char(27),
    NULL, NULL, NULL, 'Tue, 28 Jun 2005', NULL, 0, 1),
   (3003, 3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL),
@@ -105,8 +105,6 @@ def check_atom(label, data, rows, feed_title, with_source):
     assert parsed.version == "atom10", f"{label}: {parsed.version}"
     assert parsed.feed.title == feed_title, f"{label}: feed title {parsed.feed.title!r}"
     assert parsed.feed.updated_parsed, f"{label}: feed updated {parsed.feed.get('updated')!r}"
-    if rows and when(rows[0][8]):
-        assert parsed.feed.updated == when(rows[0][8]), f"{label}: feed updated {parsed.feed.updated}"
     assert len(parsed.entries) == len(rows), f"{label}: {len(parsed.entries)} entries for {len(rows)} articles"
     ids = []
     for e, (key, author, title, contents, excerpt, guid, permalink, cats, date, received, _, skey, stitle, surl, _) in zip(parsed.entries, rows):
