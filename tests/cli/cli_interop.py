@@ -16,7 +16,7 @@ ctl, fixture, work = sys.argv[1:]
 path = os.path.join(work, "Database3")
 db = sqlite3.connect(path)
 db.executescript(open(fixture, encoding="utf-8").read() + """
-UPDATE Sources SET title='Tom & Jerry <"News">' || char(1) || ' & more', description='a < b & "c"' WHERE id=1;
+UPDATE Sources SET title='Tom & Jerry <"News">' || char(1) || ' & more' WHERE id=1;
 UPDATE Sources SET title='Z' || char(252) || 'rich' || char(9) || 'news ' || char(128512) || char(10) || 'two' WHERE id=2;
 UPDATE Sources SET title='Slash' || char(27) || '[2Jdot', homePage=NULL WHERE id=7;
 UPDATE Sources SET title='' WHERE id=6;
@@ -50,21 +50,19 @@ def run(*args):
 
 
 for flag in ([], ["--all"]):
-    rows = db.execute("SELECT id, title, URL, homePage, description, subscribed, (SELECT count(*) FROM Articles WHERE source_id=s.id),"
+    rows = db.execute("SELECT id, title, URL, homePage, subscribed, (SELECT count(*) FROM Articles WHERE source_id=s.id),"
                       " (SELECT ifnull(sum(unread), 0) FROM Articles WHERE source_id=s.id) FROM Sources s" +
                       ("" if flag else " WHERE subscribed=1") + " ORDER BY title, id").fetchall()
     got, want = json.loads(run("list", "--json", *flag)), [
         {"id": i, "title": t or "", "url": u, "homePage": h or None, "articles": a, "unread": n, "subscribed": s == 1}
-        for i, t, u, h, _, s, a, n in rows]
+        for i, t, u, h, s, a, n in rows]
     assert got == want, f"JSON list {flag}: got {got!r}, expected {want!r}"
     root = ET.fromstring(run("export-opml", *flag))
     created = email.utils.parsedate_to_datetime(root.findtext("head/dateCreated"))
     assert abs((datetime.datetime.now(datetime.timezone.utc) - created).total_seconds()) < 3600, f"dateCreated {created}"
-    got = [o.attrib for o in root.findall("body/outline")]
-    want = [{k: v for k, v in [("type", "rss"), ("text", clean(t) or clean(u)), ("title", clean(t) or clean(u)),
-                               ("xmlUrl", clean(u)), ("htmlUrl", clean(h)), ("description", clean(d))] if v}
-            for _, t, u, h, d, *_ in rows]
-    assert got == want, f"OPML {flag}: got {got!r}, expected {want!r}"
+    # What an outline carries, hostile text and all, OpmlDocument's test shows; here, one for each feed listed, in order.
+    got = [o.get("xmlUrl") for o in root.findall("body/outline")]
+    assert got == [clean(u) for _, _, u, *_ in rows], f"OPML {flag}: got {got!r}"
 
 # The articles, read as bytes: invalid UTF-8 stays as it is stored.
 db.text_factory = bytes
