@@ -76,12 +76,13 @@ TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything)
     FixtureDb db;
     const fs::path folder = db.folder(), database = db.path();
     std::ofstream(database.string() + "-shm") << "shared";
+    fs::create_symlink("Database3", folder / "link");
     fs::create_hard_link(database, folder / "hard");
+    fs::create_symlink("to-journal2", folder / "to-journal");   // links to a journal that is not there yet
+    fs::create_symlink("Database3-journal", folder / "to-journal2");
     fs::create_directory(folder / "sub");
-    // Each link and what it names; to-journal leads, through to-journal2, to a journal that is not there yet.
-    for (const auto& [name, to] : std::initializer_list<std::pair<fs::path, fs::path>>{
-             {"link", "Database3"}, {"to-journal", "to-journal2"}, {"to-journal2", "Database3-journal"}, {"sub/up", ".."}, {"sub/loop", "loop"}})
-        fs::create_symlink(to, folder / name);
+    fs::create_symlink("..", folder / "sub" / "up");
+    fs::create_symlink("loop", folder / "sub" / "loop");
     const std::string before = Folder(folder);
     const struct { fs::path target; fs::path database; const char* error; } cases[] = {
         {folder / "link", database, "it is the feed database itself"},
