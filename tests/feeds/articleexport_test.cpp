@@ -99,14 +99,15 @@ TEST(ArticleExport, TimesAreRfc3339InUtcAsTheCalendarHasThem) {
 
 // Whatever SQLite holds comes out as text a parser takes: markup stays text, broken UTF-8 and what XML cannot
 // carry become U+FFFD, JSON keeps every valid character. Ids: a GUID that is an absolute IRI, else a tag URI.
+// An entry's other members (link, categories, content or summary, author) cli_interop reads back from hostile rows.
 TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
     FixtureDb db;
     // Article 6's title: UTF-8 at each edge of what is well-formed, each piece after a "|", the last one cut short.
     db.exec("UPDATE Sources SET title='A & B <i>', URL='not a url' WHERE id=1; DELETE FROM Articles WHERE source_id=1;"
-            "INSERT INTO Articles (id, source_id, title, contents, GUID, permalink, categories, date, author) VALUES "
+            "INSERT INTO Articles (id, source_id, title, contents, GUID, permalink, date) VALUES "
             "(1, 1, 'x < y & \"z\"' || char(1, 13, 10) || CAST(x'ff41c3' AS TEXT) || char(65534), '<p>]]>&amp;</p>', "
-            "'urn:uuid:6e8bc430', 'http://e.example/?a=1&b=\"2\"', char(9) || 'one , two  ' || char(13, 10) || ' ,three', 20, 'Ann');"
-            "INSERT INTO Articles (id, source_id, excerpt, GUID, date) VALUES (2, 1, 'plain', 'post 2: é/%', 10), (3, 1, NULL, NULL, NULL);"
+            "'urn:uuid:6e8bc430', 'http://e.example/?a=1&b=\"2\"', 20);"
+            "INSERT INTO Articles (id, source_id, GUID, date) VALUES (2, 1, 'post 2: é/%', 10), (3, 1, NULL, NULL);"
             "INSERT INTO Articles (id, source_id, title, date) VALUES (6, 1, CAST(x'c1807cc2807cdfbf7ce09fbf7ce0a0807ced9fbf7ceda0807cefbfbf7cf08fbfbf"
             "7cf09080807cf48fbfbf7cf49080807cf5807ce2827c807cf09f98' AS TEXT), 2)");
     const std::string atom = Export(db, "1").document;
@@ -117,11 +118,7 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
               "  <author><name>A &amp; B &lt;i&gt;</name></author>\n  <generator>BrindleX</generator>\n");
     EXPECT_NE(atom.find("<id>urn:uuid:6e8bc430</id>\n    <title>x &lt; y &amp; \"z\"\xEF\xBF\xBD&#13;\n"
                         "\xEF\xBF\xBD" "A\xEF\xBF\xBD\xEF\xBF\xBD</title>"), std::string::npos);
-    EXPECT_NE(atom.find("</published>\n    <author><name>Ann</name></author>\n    <link href=\"http://e.example/?a=1&amp;b=&quot;2&quot;\"/>\n"
-                        "    <category term=\"one\"/>\n    <category term=\"two\"/>\n    <category term=\"three\"/>\n"
-                        "    <content type=\"html\">&lt;p&gt;]]&gt;&amp;amp;&lt;/p&gt;</content>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:guid:post%202%3A%20%C3%A9/%25</id>"), std::string::npos);
-    EXPECT_NE(atom.find("</published>\n    <summary>plain</summary>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:key:3</id>\n    <title></title>\n"
                         "    <updated>2023-03-08T20:26:40.5Z</updated>\n  </entry>"), std::string::npos);
     const std::string edges = "\xEF\xBF\xBD\xEF\xBF\xBD|\xC2\x80|\xDF\xBF|\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xE0\xA0\x80|\xED\x9F\xBF|"
@@ -136,11 +133,7 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
               "{\n  \"version\": \"https://jsonfeed.org/version/1.1\",\n  \"title\": \"A & B <i>\",\n  \"home_page_url\": \"http://www.apple.com/hotnews/\",\n"
               "  \"feed_url\": \"not a url\",\n  \"items\": [\n    {\"id\": \"urn:uuid:6e8bc430\", \"url\": \"http://e.example/?a=1&b=\\\"2\\\"\", "
               "\"title\": \"x < y & \\\"z\\\"\\u0001\\r\\n\xEF\xBF\xBD" "A\xEF\xBF\xBD\xEF\xBF\xBE\", ");
-    EXPECT_NE(json.find("\"content_html\": \"<p>]]>&amp;</p>\", \"date_published\": \"2001-01-01T00:00:20Z\", "
-                        "\"authors\": [{\"name\": \"Ann\"}], \"tags\": [\"one\", \"two\", \"three\"]},\n"), std::string::npos);
-    EXPECT_NE(json.find("\"content_text\": \"plain\", \"summary\": \"plain\""), std::string::npos);
     EXPECT_NE(json.find("\"title\": \"" + edges + "\""), std::string::npos);
-    EXPECT_NE(json.find("\"title\": \"\", \"content_text\": \"\"}\n  ]\n}\n"), std::string::npos) << "NULL everywhere";
 }
 
 // An id is the GUID itself only when that is an absolute IRI (RFC 3987): a scheme of a letter and then letters,

