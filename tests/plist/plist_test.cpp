@@ -122,7 +122,6 @@ TEST_F(PlistTest, HeaderLinesAreKeptExactly) {
         {hand + "\t<key>a</key>\n\t<string>b</string>\n" + kFooter, "", hand + "\t<key>a</key>\n\t<string>b</string>\n" + n},
         {other + "<dict/>\n</plist>\n", "", other + "<dict>\n" + n},  // another writer's empty root
         {"<plist>\n\t<dict>\n</dict>\n", "Not a plist file", "<plist>\n\t<dict>\n</dict>\n" + n},  // indented root
-        {"<plist><dict>\n", "Not a plist file", "<plist><dict>\n" + n},
         // CR, LF and CR LF all end a line, also where one read of the file ends between CR and LF.
         {"h1\r\nh2\rh3\n\rh4\n<dict>\r\n<key>k</key>\r<string>v</string>", "",
          "h1\nh2\nh3\n\nh4\n<dict>\n\t<key>k</key>\n\t<string>v</string>\n" + n},
@@ -151,9 +150,8 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
          "<integer>1</integer>\n", "{c:dict{s:string(no text);};n:integer=1;}"},
         {"<key>b</key>\n<dict/>\n<key>a</key>\n<string>old</string>\n<string>x\n<key>b</key>\ny</string>\n",
          "{b:string=x\ny;a:string(no text);}"},
-        // As other writers spread texts: the first fragment after the tag, the closing tag after the last.
-        {"<key>a</key>\n<string>two\nlines</string>\n<key>b</key>\n<string>\nabc\n</string>\n",
-         "{a:string=two\nlines;b:string=\nabc\n;}"},
+        // As other writers spread texts: the closing tag on a line of its own after the last fragment.
+        {"<key>b</key>\n<string>\nabc\n</string>\n", "{b:string=\nabc\n;}"},
         {"<key>c</key>\n<dict/>\n<array>\n<integer>1</integer>\n</array>\n<key>odd</key>\n<array//>\n",
          "{c:array{}[0:integer=1;];}"},
         {"<key>a</key>\n<dict/>\n<key>b</key>\n<dict/>\n<array/>\n<key>a</key>\n<true/>\n<key>c</key>\n<dict/>\n"
