@@ -112,9 +112,7 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsM
         {"only the path", Plist(path), "/data/feeds.db", 10, true},
         {"empty path", Plist(Key("DatabaseFileName", "<string></string>") + every("5") +
                              Key("AutoRefresh", "<false/>")), DefaultDb(), 5, false},
-        {"empty dictionary", Plist(""), DefaultDb(), 10, true},
         {"not a property list", "this is not\nan XML file at all\n", DefaultDb(), 10, true},
-        {"empty file", "", DefaultDb(), 10, true},
         {"extra key", Plist(Key("WindowLeft", "<integer>77</integer>") + every("-3")), DefaultDb(), -3, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
