@@ -284,7 +284,6 @@ TEST(PlistInterop, BothWays) {
     // Python also wrote a real, which travels only this way.
     const std::string tree = Dump(*mine.root);
     EXPECT_EQ(Dump(*doc.root), tree.substr(0, tree.size() - 1) + "ratio:real=2.5;}");
-    EXPECT_EQ(doc.root->GetDouble("ratio"), 2.5);
 }
 
 }  // namespace

@@ -159,7 +159,6 @@ TEST_F(PlistDictTest, AppendAndRemoveNumberTheElements) {
         {"7", "[0:string=a;1:array[0:string=deep;];2:integer=5;3:dict{};4:boolean=true;5:double=0.25;6:data=aGVsbG8=;]"},
         {"1.0", "[0:string=a;1:integer=5;2:dict{};3:boolean=true;4:double=0.25;5:data=aGVsbG8=;]"},
         {"0", "[0:integer=5;1:dict{};2:boolean=true;3:double=0.25;4:data=aGVsbG8=;]"},
-        {"1", "[0:integer=5;1:boolean=true;2:double=0.25;3:data=aGVsbG8=;]"},
     };
     for (const auto& [removed, after] : cases) {
         a.Remove(removed);

@@ -33,16 +33,10 @@ class WinPrefsTest : public GuiTest {
 protected:
     ~WinPrefsTest() override { delete winPrefs::instance(false); }
     static QString Path(FixtureDb& db) { return QString::fromStdString(db.path()); }
-    /// The main window on db, manual mode, with the preferences file naming db; then "Preferences".
-    static std::pair<Window1*, winPrefs*> OpenBoth(FixtureDb& db) {
-        SetPrefFields(Path(db), 10, false);   // and saved in the preferences file
-        app().SetPrefs();
-        Window1* w = OpenMainWindow(db);
+    /// "Preferences" pressed: the Preferences window left showing, or null.
+    static winPrefs* Press(Window1* w) {
         w->bbPrefs->click();
-        winPrefs* p = winPrefs::instance(false);
-        // Shown over the main window, near its top.
-        EXPECT_TRUE(p && p->y() - w->y() == 80 && std::abs(p->frameGeometry().center().x() - w->frameGeometry().center().x()) <= 1);
-        return {w, p};
+        return winPrefs::instance(false);
     }
 };
 
@@ -90,7 +84,12 @@ TEST_F(WinPrefsTest, OpeningReloadsFromTheFileTheArrowsStepPast0ToMinus1AndSaveW
 TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAndSaveSwitchesTheMode) {
     FixtureDb saved, chosen;
     ASSERT_TRUE(chosen.exec("DELETE FROM Sources WHERE id<>7"));
-    auto [w, p] = OpenBoth(saved);
+    SetPrefFields(Path(saved), 10, false);   // and saved in the preferences file
+    app().SetPrefs();
+    Window1* w = OpenMainWindow(saved);   // manual mode
+    winPrefs* p = Press(w);
+    // Shown over the main window, near its top.
+    ASSERT_TRUE(p && p->y() - w->y() == 80 && std::abs(p->frameGeometry().center().x() - w->frameGeometry().center().x()) <= 1);
     p->efLibFilePath->setPlainText(QStringLiteral("stale text"));
     p->PushButton1->click();   // the chooser cancelled: the current path stays
     ASSERT_TRUE(Settle());
@@ -110,13 +109,11 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAnd
     ASSERT_EQ(w->ListCount(), 1);
     EXPECT_EQ(w->Cell(0, 3), QStringLiteral("7"));
 
-    w->bbPrefs->click();   // Cancel wrote nothing: reopening shows the saved path, used from then on
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    ASSERT_NE(p = Press(w), nullptr);   // Cancel wrote nothing: reopening shows the saved path, used from then on
     EXPECT_EQ(p->efLibFilePath->toPlainText(), Path(saved));
     EXPECT_EQ(app().dbFileName, Path(saved));
 
-    w->bbPrefs->click();   // pressed again: closes it
-    EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible);
+    EXPECT_TRUE(Press(w) == nullptr && !app().prefsVisible) << "pressed again, it closes";
     // "Preferences…" in the menu opens it as the button does, and brings it forward when it is open.
     QAction* item = w->menuBar()->findChild<QAction*>("FilePreferences");
     ASSERT_NE(item, nullptr);
@@ -129,8 +126,7 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAnd
     }
     p->close();   // the title bar's close button
     EXPECT_FALSE(app().prefsVisible);
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr) << "one press shows the window";
+    ASSERT_NE(p = Press(w), nullptr) << "one press shows the window";
     EXPECT_TRUE(p->isVisible() && app().prefsVisible);
 
     // Save switches the main window's mode at once, both ways.
@@ -146,8 +142,7 @@ TEST_F(WinPrefsTest, ChosenFileTakesEffectAtOnceCancelKeepsItEachPressTogglesAnd
     w->Timer1_Action();   // draws the badge; back to manual mode takes it away again
     ASSERT_TRUE(Settle());
     ASSERT_FALSE(app().dock().CurrentPicture().isNull());
-    w->bbPrefs->click();
-    ASSERT_NE(p = winPrefs::instance(false), nullptr);
+    ASSERT_NE(p = Press(w), nullptr);
     p->cbUpdate->setChecked(false);
     p->pbSave->click();
     EXPECT_TRUE(!w->Timer1->isActive() && w->Timer2->isActive() && w->Timer2->interval() == 1000);
