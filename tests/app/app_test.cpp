@@ -108,7 +108,6 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsM
     auto every = [](const char* n) { return Key("UpdateInterval", "<integer>" + QByteArray(n) + "</integer>"); };
     const struct { const char* label; QByteArray file; QString db; int interval; bool autoRefresh; } cases[] = {
         {"complete", Plist(path + every("30") + Key("AutoRefresh", "<true/>")), "/data/feeds.db", 30, true},
-        {"only the path", Plist(path), "/data/feeds.db", 10, true},
         {"empty path", Plist(Key("DatabaseFileName", "<string></string>") + every("5") +
                              Key("AutoRefresh", "<false/>")), DefaultDb(), 5, false},
         {"not a property list", "this is not\nan XML file at all\n", DefaultDb(), 10, true},
@@ -134,8 +133,7 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsM
 TEST_F(AppTest, AMissingPreferencesFileIsMadeWithTheDefaultDatabaseAndTheValuesHeld) {
     ASSERT_FALSE(QDir(Folders::PreferencesFolder()).exists());
     app().Open();
-    EXPECT_EQ(app().DefaultDatabasePath(), DefaultDb());   // built from the preferences folder's parent
-    EXPECT_EQ(Fields(), Values(DefaultDb(), 0, false));
+    EXPECT_EQ(Fields(), Values(DefaultDb(), 0, false));   // the default built from the preferences folder's parent
     EXPECT_EQ(Saved(), Fields());
     SetPrefFields("/not/saved", 25, true);
     for (bool read : {true, false}) {   // the folder gone, at GetPrefs and at SetPrefs

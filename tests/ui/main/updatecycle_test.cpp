@@ -93,8 +93,7 @@ TEST_F(UpdateCycleTest, TheWindowAnswersWhileARefreshWaitsForALockedDatabase) {
     app().dbFileName = QString::fromStdString(chosen.path());
     browser->Execute("ROLLBACK");
     ASSERT_TRUE(Settle());
-    ASSERT_EQ(w->ListCount(), 1);
-    EXPECT_EQ(w->Cell(0, 3), "7");
+    EXPECT_EQ(w->ListCount(), 1);
     EXPECT_TRUE(w->ProgressWheel1->isHidden());
     EXPECT_TRUE(seams.messages.isEmpty());
 }
