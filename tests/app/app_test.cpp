@@ -124,7 +124,6 @@ TEST_F(AppTest, GetPrefsTakesTheFileOrTheFallbacksAndNeverRewritesItAndSetPrefsM
         EXPECT_FALSE(app().GetPrefs());
         EXPECT_EQ(Fields(), Values("/x/Database3", 20, false));
         EXPECT_EQ(ReadFile(PrefsPath()).contains("<integer>77</integer>"), c.file.contains("WindowLeft"));
-        QFile::remove(PrefsPath() + ".unreadable");
     }
 }
 
