@@ -161,12 +161,10 @@ TEST_F(Window1ActionsTest, ResetAllDeletesNothingButTheFeedDatabaseChecked) {
         seams.events.clear();
         w->bbResetAll->click();
         ASSERT_TRUE(Settle());
-        const int said = seams.events.indexOf(QRegularExpression("message .*"));
-        ASSERT_GE(said, 0) << seams.events.join(" | ").toStdString();
-        EXPECT_TRUE(seams.events[said].contains(named) && seams.events[said].endsWith("Nothing was deleted."))
-            << seams.events[said].toStdString();
-        seams.events[said] = "message";
-        EXPECT_EQ(seams.events.join(" | ").toStdString(), c.events);
+        // The message names the file and says that nothing was deleted.
+        const QRegularExpression message("^message .*" + QRegularExpression::escape(named) + ".*Nothing was deleted\\.$",
+                                          QRegularExpression::DotMatchesEverythingOption);
+        EXPECT_EQ(seams.events.replaceInStrings(message, "message").join(" | ").toStdString(), c.events);
         EXPECT_EQ(ReadFile(named), before);
         EXPECT_TRUE(QFile::exists(named + "-journal"));
         EXPECT_EQ(script.Commands().join(',').toStdString(), c.commands);
@@ -178,8 +176,7 @@ TEST_F(Window1ActionsTest, ResetAllDeletesNothingButTheFeedDatabaseChecked) {
 // Closing the window drops the sequence's remaining steps, but a browser it quit is started again.
 TEST_F(Window1ActionsTest, ClosingTheWindowDuringAResetStartsTheBrowserAgainAndStopsThere) {
     struct Case { bool all; int closeAt; bool deleted; };
-    for (const Case c : {Case{false, 2500, true}, Case{false, 5000, true}, Case{true, 2000, false},
-                         Case{true, 3000, true}}) {
+    for (const Case c : {Case{false, 2500, true}, Case{true, 2000, false}, Case{true, 3000, true}}) {
         SCOPED_TRACE((c.all ? "Reset All closed at " : "Reset closed at ") + std::to_string(c.closeAt));
         FixtureDb db;
         FakeScript script;
@@ -230,9 +227,8 @@ TEST_F(Window1ActionsTest, QuittingDuringAResetStartsTheBrowserAgainAndInterrupt
 
 TEST_F(Window1ActionsTest, BrowserButtonSendsTheCommandWaitsChecksWaitsAndShowsTheReply) {
     const struct { bool before; const char *reply, *command, *caption; } cases[] = {
-        {false, "true", "Start", "Stop Safari"}, {false, "false", "Start", "Start Safari"},
-        {true, "false", "Quit", "Start Safari"}, {true, "true", "Quit", "Stop Safari"},
-        {false, "yes please", "Start", "Start Safari"}};
+        {false, "true", "Start", "Stop Safari"}, {true, "false", "Quit", "Start Safari"},
+        {true, "true", "Quit", "Stop Safari"}, {false, "yes please", "Start", "Start Safari"}};
     Window1* w = OpenMainWindow(db);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.command) + " / " + c.reply);
