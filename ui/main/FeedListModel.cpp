@@ -44,8 +44,6 @@ QVariant FeedListModel::data(const QModelIndex& index, int role) const {
         const QColor colour = RowTextColour(Cell(row, Unread), Cell(row, Subscribed));
         return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
     }
-    case KeyRole:
-        return Cell(row, Key);
     default:
         return {};
     }

@@ -13,7 +13,6 @@ class FeedListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Title = 0, Articles, Unread, Key, Subscribed, IconUrl, ColumnCount };
-    enum Role { KeyRole = Qt::UserRole + 1 };
 
     explicit FeedListModel(QObject* parent = nullptr);
 

@@ -43,12 +43,12 @@ protected:
 }  // namespace
 
 TEST_F(WinPrefsTest, OpeningReloadsFromTheFileTheArrowsStepPast0ToMinus1AndSaveWritesAndCloses) {
-    SetPrefFields(QStringLiteral("/data/feeds.db"), 1, true);
+    SetPrefFields(QStringLiteral("/data/feeds.db"), 1, false);
     app().SetPrefs();
-    SetPrefFields(QStringLiteral("/somewhere/else"), 3, false);   // unsaved values are discarded
+    SetPrefFields(QStringLiteral("/somewhere/else"), 3, true);   // unsaved values are discarded
     winPrefs* p = winPrefs::instance();
     EXPECT_EQ(p->efLibFilePath->toPlainText(), QStringLiteral("/data/feeds.db"));
-    EXPECT_TRUE(p->cbUpdate->isChecked());
+    EXPECT_FALSE(p->cbUpdate->isChecked());
     EXPECT_EQ(app().dbFileName, QStringLiteral("/data/feeds.db"));
     QStringList seen{p->efInterval->text()};
     for (bool up : {false, false, true, true, true, false, false, false}) {
@@ -69,13 +69,13 @@ TEST_F(WinPrefsTest, OpeningReloadsFromTheFileTheArrowsStepPast0ToMinus1AndSaveW
     seams.fileChoice = QStringLiteral("/new/place/Database3");
     p->PushButton1_Action();
     ASSERT_TRUE(Settle());
-    p->cbUpdate->setChecked(false);
+    p->cbUpdate->setChecked(true);
     p->pbSave->click();
     EXPECT_TRUE(winPrefs::instance(false) == nullptr && !app().prefsVisible) << "Save closes it";
     EXPECT_EQ(Window1::instance(false), nullptr);
     app().GetPrefs();   // from the file
     EXPECT_EQ(app().dbFileName + " " + QString::number(app().UpdateInterval), "/new/place/Database3 6");
-    EXPECT_FALSE(app().AutoRefresh);
+    EXPECT_TRUE(app().AutoRefresh);
 }
 
 // The file chosen takes effect at once; Cancel keeps it until the next opening; each press of the button toggles the
