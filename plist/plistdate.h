@@ -20,10 +20,4 @@ struct plistDate {
     std::int32_t hour = 0;
     std::int32_t minute = 0;
     std::int32_t second = 0;
-
-    bool operator==(const plistDate& o) const {
-        return year == o.year && month == o.month && day == o.day && hour == o.hour && minute == o.minute &&
-               second == o.second;
-    }
-    bool operator!=(const plistDate& o) const { return !(*this == o); }
 };

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,7 +55,6 @@ public:
     plistDict* index(std::int32_t i);
 
     /// Writes the node's entries as property-list lines, each indented by level tabs and ended by LF.
-    void Write(std::ostream& stream, std::int32_t level) const;
     void Write(std::string& out, std::int32_t level) const;
 
     std::string GetString(const std::string& key);

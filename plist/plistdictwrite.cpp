@@ -34,12 +34,6 @@ void Line(std::string& out, std::int32_t level, std::string_view a, std::string_
 
 }  // namespace
 
-void plistDict::Write(std::ostream& stream, std::int32_t level) const {
-    std::string out;
-    Write(out, level);
-    stream.write(out.data(), static_cast<std::streamsize>(out.size()));
-}
-
 void plistDict::Write(std::string& out, std::int32_t level) const {
     // An explicit stack instead of recursion, so a deeply nested tree cannot exhaust the call stack.
     std::vector<NodeWrite> stack;

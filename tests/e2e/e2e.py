@@ -29,10 +29,6 @@ PREFS = {"Up": (233, 94, 9, 10), "Down": (233, 104, 9, 10), "Auto-Update": (20, 
 URL, HOME_PAGE = "http://www.apple.com/main/rss/hotnews/hotnews.rss", "http://www.apple.com/hotnews/"
 
 
-class Failure(Exception):
-    pass
-
-
 def lines(path):
     return Path(path).read_text().splitlines() if os.path.exists(path) else []
 
@@ -58,8 +54,6 @@ class E2E:
             db.executescript(statements)
 
     def prepare(self):
-        if not os.access(self.program, os.X_OK):
-            raise Failure("%s is not built" % self.program)
         blank = os.path.join(self.work, "blank.db")
         shutil.rmtree(self.artifacts, ignore_errors=True)
         for folder in (self.artifacts, os.path.dirname(self.db), self.bin, self.tools):
@@ -99,7 +93,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
                                          text=True, start_new_session=True)
         number = select.select([self.xvfb.stdout], [], [], 15)[0] and self.xvfb.stdout.readline().strip()
         if not number:
-            raise Failure("Xvfb gave no display number within 15 s")
+            raise AssertionError("Xvfb gave no display number within 15 s")
         self.display = ":" + number
         print("e2e: Xvfb on display %s, working folder %s" % (self.display, self.work), flush=True)
 
@@ -112,12 +106,11 @@ printf '%%s\\n' "$1" >> '%(log)s'
     def x(self, *args, check=True):
         r = subprocess.run(args, env=self.env(), capture_output=True, text=True)
         if check and r.returncode != 0:
-            raise Failure("%s failed: %s" % (" ".join(args), r.stderr.strip()))
+            raise AssertionError("%s failed: %s" % (" ".join(args), r.stderr.strip()))
         return r
 
     def start_app(self):
         with open(self.app_log, "a") as out:
-            print("---- start", file=out, flush=True)
             self.app = subprocess.Popen([os.path.join(self.bin, "BrindleX")], env=self.env(), cwd=self.work,
                                         stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
         return self.main_window(15)
@@ -142,9 +135,9 @@ printf '%%s\\n' "$1" >> '%(log)s'
             if want(value) if callable(want) else value == want:
                 return value
             if self.app is not None and self.app.poll() is not None:
-                raise Failure("%s: BrindleX ended (status %s) while waiting" % (what, self.app.returncode))
+                raise AssertionError("%s: BrindleX ended (status %s) while waiting" % (what, self.app.returncode))
             if time.monotonic() > deadline:
-                raise Failure("%s: not within %g s (now: %.200r)" % (what, timeout, value))
+                raise AssertionError("%s: not within %g s (now: %.200r)" % (what, timeout, value))
             time.sleep(0.1)
 
     def windows(self, name):
@@ -184,7 +177,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         (x, y, w, h), r = self.place(what, win), subprocess.run(
             ["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env(), capture_output=True)
         if r.returncode != 0 or len(r.stdout) != SCREEN_W * SCREEN_H * 3:
-            raise Failure("import gave no screenshot: %s" % r.stderr.decode(errors="replace"))
+            raise AssertionError("import gave no screenshot: %s" % r.stderr.decode(errors="replace"))
         starts = (((y + j) * SCREEN_W + x) * 3 for j in range(h))
         return [[tuple(r.stdout[i:i + 3]) for i in range(start, start + w * 3, 3)] for start in starts]
 
@@ -327,10 +320,10 @@ printf '%%s\\n' "$1" >> '%(log)s'
                     c if c.isalnum() else "-" for c in self.step)), check=False)
             for log in filter(os.path.exists, (self.app_log, self.browser_log)):
                 shutil.copy(log, self.artifacts)
-            print("e2e: FAILED in step \"%s\": %s" % (self.step, e if isinstance(e, Failure) else repr(e)),
+            print("e2e: FAILED in step \"%s\": %s" % (self.step, e if isinstance(e, AssertionError) else repr(e)),
                   "\ne2e: screenshot, program output and the fake browser's log in " + self.artifacts,
                   "\ne2e: the program's last lines:\n  " + "\n  ".join(lines(self.app_log)[-15:]), file=sys.stderr)
-            if not isinstance(e, Failure):
+            if not isinstance(e, AssertionError):
                 raise
             return 1
         finally:

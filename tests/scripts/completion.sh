@@ -75,7 +75,6 @@ FIXTURE="$ROOT/../shared/fixtures/syndication.sql"
 sqlite3 "$WORK/Database3" < "$FIXTURE" > /dev/null
 : > "$WORK/feeds.opml"
 expect "export-opml -o $WORK/fe" "$WORK/feeds.opml"
-expect "export-opml --output $WORK/fe" "$WORK/feeds.opml"
 expect "list --database $WORK/Data" "$WORK/Database3"
 keys=$(sqlite3 "$WORK/Database3" 'SELECT id FROM Sources' | sort)   # the fixture's seven
 for line in "--database $WORK/Database3 mark-read " "mark-unread --database=$WORK/Database3 " \

@@ -24,6 +24,8 @@ std::pair<bool, std::string> Run(const std::string& path, const std::string& sql
     sqlite3* db = nullptr;
     char* error = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // Waits, as the browser does, while the program reads (selecting a row reads its feed on the worker).
+    if (rc == SQLITE_OK) rc = sqlite3_busy_timeout(db, 5000);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), keepFirst, &first, &error);
     if (rc != SQLITE_OK) ADD_FAILURE() << "SQL failed: " << (error ? error : sqlite3_errstr(rc)) << "\n  in: " << sql;
     sqlite3_free(error);
