@@ -77,7 +77,6 @@ TEST_F(AppTest, TheRealSeamsRunStepsShowBoxesAndAnswerFromTheirDialogsOnce) {
         box->button(QMessageBox::Ok)->click();
         QCoreApplication::sendPostedEvents(box, QEvent::DeferredDelete);
         EXPECT_FALSE(box) << "closed and deleted";
-        delete box;
     }
     const QString home = GuiEnvironment::Home();
     real.chooseFile("Database", home, &context, answer);
@@ -98,8 +97,6 @@ TEST_F(AppTest, TheRealSeamsRunStepsShowBoxesAndAnswerFromTheirDialogsOnce) {
     save->reject();   // answered already
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(!open && !save) << "each goes once answered";
-    delete open;
-    delete save;
     EXPECT_EQ(answers, (QList<std::optional<QString>>{QString("step"), std::nullopt, home + "/Feeds.opml"}));
 }
 

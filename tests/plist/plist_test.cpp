@@ -168,6 +168,7 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
         auto doc = LoadText(kHeader + body + kFooter);
         EXPECT_FALSE(doc->error) << doc->errorMessage;
         EXPECT_EQ(Dump(*doc->root), tree);
+        EXPECT_TRUE(doc->root->AddArray("new") && doc->root->child("new")) << "a child added after the read is found";
     }
 }
 

@@ -94,7 +94,8 @@ TEST_F(PlistDictTest, TypedReadsOfATextAndRemoveByIndex) {
         {"-1e999", min, -HUGE_VAL, "", true}, {"inf", max, HUGE_VAL, "", false}, {"-nan", 0, NAN, "", false},
         {"2005-01-01", 2005, 2005, "2005-01-01T00:00:00Z", false}, {"2023-02-29", 2023, 2023, "", false},
         {"2005-1-2T7:08", 2005, 2005, "2005-01-02T07:08:00Z", false}, {"2005-13-01", 2005, 2005, "", false},
-        {"2024-02-29T23:59:59Z", 2024, 2024, "2024-02-29T23:59:59Z", false}, {"2005-01-012", 2005, 2005, "", false}};
+        {"2024-02-29T23:59:59Z", 2024, 2024, "2024-02-29T23:59:59Z", false}, {"2005-01-012", 2005, 2005, "", false},
+        {"2005-01-00", 2005, 2005, "", false}};
     for (const auto& c : cases) {
         root.SetString(c.text, c.text);
         EXPECT_EQ(root.GetInteger(c.text), c.integer) << c.text;
@@ -168,6 +169,8 @@ TEST_F(PlistDictTest, AppendAndRemoveNumberTheElements) {
             EXPECT_EQ(a.index(i) ? a.index(i)->name : "none", container ? S(i) : "none") << removed;
         }
     }
+    a.AppendDict();   // after the removals, a new element's child is found by its number too
+    EXPECT_NE(a.index(a.count() - 1), nullptr);
 }
 
 // The case-insensitive, insertion-ordered map behind a node's values and types.

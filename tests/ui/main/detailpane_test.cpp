@@ -84,8 +84,7 @@ TEST_F(DetailPaneTest, IconsAreFetchedIntoTheFileTheUrlNamesAndDrawnCentredAndKe
         EXPECT_EQ(w->Canvas2->Icon().size(), c.drawn.size()) << "kept at the size it is drawn";
         for (const char* name : {"tmp.jpg", "tmp.gif", "tmp.png"})
             EXPECT_EQ(QFile::exists(Folders::CacheFolder() + "/" + name), QString(name) == c.file) << name;
-        w->Canvas2->repaint();   // drawn from the kept icon at every repaint, inside its place only
-        const QImage shot = w->Canvas2->grab().toImage();
+        const QImage shot = OnScreen(w->Canvas2);   // on the screen once it has come, inside its place only
         EXPECT_TRUE(Reddish(shot.pixelColor(c.drawn.center())) && Reddish(shot.pixelColor(c.drawn.topLeft() + QPoint(1, 1))));
         EXPECT_TRUE(c.drawn.left() == 0 || !Reddish(shot.pixelColor(c.drawn.left() - 1, c.drawn.center().y())));
     }
