@@ -416,10 +416,7 @@ void Window1::bbPrefs_Action() {
         winPrefs::instance();   // builds, opens and shows it
         a.prefsVisible = true;
     } else {
-        if (winPrefs* p = winPrefs::instance(false)) {
-            p->hide();
-            p->close();
-        }
+        if (winPrefs* p = winPrefs::instance(false)) p->close();
         a.prefsVisible = false;
     }
 }
