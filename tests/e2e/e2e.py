@@ -205,8 +205,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         with closing(sqlite3.connect("file:%s?mode=ro" % self.db, uri=True, timeout=3)) as db:
             return db.execute(query).fetchall()
 
-    def unread_by_feed(self):
-        """source_id -> (articles, unread)"""
+    def unread_by_feed(self):   # source_id -> (articles, unread)
         rows = self.sql("SELECT source_id, count(*), sum(unread) FROM Articles GROUP BY source_id")
         return {feed: (articles, unread) for feed, articles, unread in rows}
 
@@ -219,8 +218,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         except (OSError, ValueError):   # not there yet
             return None
 
-    def commands(self, since):
-        """The fake script's commands after the first `since` lines, Checks left out."""
+    def commands(self, since):   # the fake script's commands after the first `since` lines, Checks left out
         return [c for c in lines(self.browser_log)[since:] if c != "Check"]
 
     # --- the scenario ------------------------------------------------------------------------------------------
