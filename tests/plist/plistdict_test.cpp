@@ -95,7 +95,7 @@ TEST_F(PlistDictTest, TypedReadsOfATextAndRemoveByIndex) {
         {"2005-01-01", 2005, 2005, "2005-01-01T00:00:00Z", false}, {"2023-02-29", 2023, 2023, "", false},
         {"2005-1-2T7:08", 2005, 2005, "2005-01-02T07:08:00Z", false}, {"2005-13-01", 2005, 2005, "", false},
         {"2024-02-29T23:59:59Z", 2024, 2024, "2024-02-29T23:59:59Z", false}, {"2005-01-012", 2005, 2005, "", false},
-        {"2005-01-00", 2005, 2005, "", false}};
+        {"2005-01-00", 2005, 2005, "", false}, {"2005-001-01", 2005, 2005, "", false}};
     for (const auto& c : cases) {
         root.SetString(c.text, c.text);
         EXPECT_EQ(root.GetInteger(c.text), c.integer) << c.text;
@@ -122,6 +122,7 @@ TEST_F(PlistDictTest, KeysChildrenAndIteration) {
     root.SetData("\u00e4rger", "lower");
     root.AddChild("prefs");
     root.child("prefs")->SetString("which", "first");
+    EXPECT_EQ(root.child("prefs")->CurrentKey(), "which") << "a new dictionary's iteration starts at its first key";
     root.AddChild("PREFS");
     root.SetBoolean("on", true);
     std::vector<std::string> seen;
