@@ -183,7 +183,7 @@ TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKeptAndItHasNoDefaultButton) {
         Mouse(p->UpDownArrows1, Arrow(up), true);
         EXPECT_TRUE(LooksAsKept(OnScreen(p->UpDownArrows1), up ? "arrows-up-held" : "arrows-down-held"));
         Mouse(p->UpDownArrows1, Arrow(up), false);
-        EXPECT_EQ(OnScreen(p->UpDownArrows1), arrows) << "let go, the arrows look as before";
+        EXPECT_EQ(OnScreen(p->UpDownArrows1), arrows) << "let go, the arrows look as they do untouched";
     }
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
     EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
