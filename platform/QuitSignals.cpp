@@ -6,12 +6,13 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <unistd.h>
 
 namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT};
 int pipeFds[2] = {-1, -1};
-struct sigaction previous[2];
+struct sigaction previous[std::size(kSignals)];
 
 void OnSignal(int signal) {
     const int saved = errno;   // the interrupted code may be about to read errno
@@ -38,12 +39,12 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;   // system calls under way go on rather than fail with EINTR
-    for (int i = 0; i < 2; ++i) ::sigaction(kSignals[i], &action, &previous[i]);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &action, &previous[i]);
 }
 
 QuitSignals::~QuitSignals() {
     if (!notifier_) return;
-    for (int i = 0; i < 2; ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
     delete notifier_;
     for (int& fd : pipeFds) {
         ::close(fd);

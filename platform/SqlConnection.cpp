@@ -108,10 +108,10 @@ void SqlCursor::MoveNext() {
     const int rc = sqlite3_step(stmt_.get());
     if (rc == SQLITE_ROW)
         return;
+    // No reset needed: a step that ends a scan under way (done, or an error) has already ended its statement.
     atEnd_ = true;
     if (auto status = status_.lock())
         Record(*status, sqlite3_db_handle(stmt_.get()), rc);
-    sqlite3_reset(stmt_.get());
 }
 
 bool SqlCursor::Restart(long long value) {

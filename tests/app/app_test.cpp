@@ -210,7 +210,7 @@ TEST_F(AppTest, ManageAndBecomingActiveBringTheMainWindowBack) {
     EXPECT_EQ(Window1::instance(false), first);
     EXPECT_EQ(first->ListCount(), 5) << "not re-read";
     // Closing stops the timers, and quits only where nothing could bring the window back.
-    first->Timer2->start();
+    for (QTimer* timer : {first->Timer1, first->Timer2}) timer->start();
     first->close();
     EXPECT_EQ(app().quitOnLastWindowClosed(), !app().dock().CanBringWindowBack());
     app().setQuitOnLastWindowClosed(false);

@@ -48,6 +48,8 @@ TEST(ReadFeedList, WhatIsNoFeedDatabaseGivesNoRowsAndTheEnginesWords) {
         {"no tables", false, "", "/Database3", "no such table: Sources"},
         {"feeds without an articles table", true, "DROP TABLE Articles;", "/Database3", "no such table: Articles"},
         {"no file", true, "", "/Missing3", "unable to open database file"},
+        {"a damaged index on source_id", true, "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET rootpage=(SELECT rootpage "
+         "FROM sqlite_schema WHERE name='Sources') WHERE name='ArticleSources';", "/Database3", "database disk image is malformed"},
         {"articles without an unread column", true, "DROP INDEX ArticleUnreads; ALTER TABLE Articles DROP COLUMN unread;", "/Database3",
          "no such column: Articles.unread"},
     };

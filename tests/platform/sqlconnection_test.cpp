@@ -47,6 +47,8 @@ TEST(SqlCursor, GivesValuesAsTextHoldsTheReadLockOnARowAndOutlivesItsConnection)
     ASSERT_NE(cursor, nullptr);
     EXPECT_FALSE(BrowserCanWrite(fixture.path())) << "a cursor on a row holds the read lock";
     db.reset();   // a refresh replaces the connection while a feed record still holds its cursor
+    EXPECT_EQ((std::vector<SqlType>{cursor->Type(1), cursor->Type(3), cursor->Type(5), cursor->Type(0)}),
+              (std::vector<SqlType>{SqlType::Integer, SqlType::Real, SqlType::Blob, SqlType::Null}));
     const auto row = [&] {
         return std::vector<std::string>{cursor->Column(1), cursor->Column("TITLE"), cursor->Column("Half"), cursor->Column(4),
                                         cursor->Column("blob"), cursor->Column("nosuchcolumn"), cursor->Column(0), cursor->Column(6)};

@@ -96,6 +96,8 @@ TEST_F(PlistDictTest, TypedReadsOfATextAndRemoveByIndex) {
         {"2005-1-2T7:08", 2005, 2005, "2005-01-02T07:08:00Z", false}, {"2005-13-01", 2005, 2005, "", false},
         {"2024-02-29T23:59:59Z", 2024, 2024, "2024-02-29T23:59:59Z", false}, {"2005-01-012", 2005, 2005, "", false},
         {"2005-01-00", 2005, 2005, "", false}, {"2005-001-01", 2005, 2005, "", false}};
+    root.SetString("big", "-1" + std::string(400, '0'));   // too big for a double, not too small
+    EXPECT_EQ(root.GetDouble("big"), -HUGE_VAL);
     for (const auto& c : cases) {
         root.SetString(c.text, c.text);
         EXPECT_EQ(root.GetInteger(c.text), c.integer) << c.text;

@@ -150,8 +150,7 @@ void DetailPane::FetchIcon(const QString& iconText, const QString& homePage) {
 }
 
 void DetailPane::IconArrived(int httpStatus, const QString& file) {
-    if (httpStatus != 200) return;
-    Canvas2->Clear();
+    if (httpStatus != 200) return;   // the box was emptied when the fetch began
     const int decode = ++decodes_;
     auto* watcher = new QFutureWatcher<FittedIcon>(this);
     connect(watcher, &QFutureWatcher<FittedIcon>::finished, this, [this, watcher, decode] {

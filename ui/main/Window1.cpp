@@ -39,7 +39,7 @@ constexpr int kContentWidth = 555;
 constexpr int kContentHeight = 488;
 
 // A list box highlights the whole row, not only its columns: the strip right of the last visible column
-// takes the row's selection colour too.
+// takes the row's selection colour too, in the cells' colour group (the window's, not the list's focus).
 class FeedListView : public QTreeView {
 public:
     using QTreeView::QTreeView;
@@ -49,7 +49,7 @@ protected:
         QTreeView::drawRow(painter, option, index);
         const int right = header()->length() - header()->offset();
         if (!selectionModel()->isRowSelected(index.row(), index.parent()) || right >= viewport()->width()) return;
-        const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+        const QPalette::ColorGroup group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
         painter->fillRect(QRect(right, option.rect.top(), viewport()->width() - right, option.rect.height()),
                           option.palette.brush(group, QPalette::Highlight));
     }

@@ -50,10 +50,6 @@ winPrefs::winPrefs(QWidget* parent) : QWidget(parent) {
     createControls();
 }
 
-winPrefs::~winPrefs() {
-    if (instance_ == this) instance_ = nullptr;
-}
-
 void winPrefs::createControls() {
     efLibFilePath = new QPlainTextEdit(this);
     efLibFilePath->setObjectName(QStringLiteral("efLibFilePath"));

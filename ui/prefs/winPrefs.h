@@ -16,7 +16,6 @@ class winPrefs : public QWidget {
 public:
     /// The one preferences window. With create true, a missing one is built, opened (Open) and shown.
     static winPrefs* instance(bool create = true);
-    ~winPrefs() override;
 
     // Controls, in creation order
     QPlainTextEdit* efLibFilePath = nullptr;

@@ -8,6 +8,7 @@
 
 #include "tests/support/gui/GuiTest.h"
 #include "tests/support/gui/TestHttpServer.h"
+#include "ui/main/BusyIndicator.h"
 #include "ui/main/IconCanvas.h"
 #include "ui/main/FeedListModel.h"
 #include "ui/main/LinkText.h"
@@ -123,6 +124,13 @@ TEST_F(Window1Test, TheWindowAndItsClockLookAsKept) {
     w->SetListIndex(1);
     ASSERT_TRUE(WaitUntil([w] { return !w->Canvas2->Icon().isNull(); }));
     EXPECT_TRUE(LooksAsKept(OnScreen(w), "main-window"));
+    QPalette palette = w->ListBox1->palette();   // the strip right of the columns in the selected cells' colour
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::Highlight, QColor(group * 90, 40, 40));
+    w->ListBox1->setPalette(palette);
+    const QImage list = w->ListBox1->viewport()->grab().toImage();
+    const QRect cell = w->ListBox1->visualRect(w->ListBox1->model()->index(1, 2));
+    EXPECT_EQ(list.pixelColor(list.width() - 1, cell.center().y()), list.pixelColor(cell.right() - 1, cell.center().y()));
     const auto wheel = [w] {   // drawn now: the turn it has reached, whatever has been painted yet
         QImage picture(w->ProgressWheel1->size(), QImage::Format_ARGB32);
         picture.fill(Qt::transparent);
@@ -133,6 +141,7 @@ TEST_F(Window1Test, TheWindowAndItsClockLookAsKept) {
     const QImage still = wheel();
     EXPECT_TRUE(LooksAsKept(still, "busy-wheel"));
     EXPECT_TRUE(WaitUntil([&] { return wheel() != still; })) << "it turns while shown";
+    EXPECT_FALSE((w->ProgressWheel1->hide(), static_cast<BusyIndicator*>(w->ProgressWheel1)->IsSpinning())) << "and stops once hidden";
     QLocale::setDefault(QLocale::system());
 }
 
