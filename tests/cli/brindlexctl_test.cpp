@@ -64,6 +64,10 @@ TEST_F(Brindlexctl, CommandsShowAndChangeTheDatabase) {
         {"totals of all feeds as JSON", "UPDATE Articles SET unread=9 WHERE id=2102", {"totals", "--all", "--json"}, R"({"articles":6,"sources":7,"unread":12})",
          "2003:1 2101:0 2102:9 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", ""},
         {"totals without articles", "DELETE FROM Articles", {"totals", "--json"}, R"({"articles":0,"sources":5,"unread":0})", " / 1 2 3 4 6 7 8", ""},
+        {"list as JSON", "DELETE FROM Sources WHERE id NOT IN (3, 8); UPDATE Articles SET unread=2.5 WHERE source_id=3", {"list", "--json"},
+         R"([{"articles":0,"homePage":null,"id":8,"subscribed":true,"title":"","unread":0,"url":"http://www.macosxhints.com/backend/geeklog.rdf"},)"
+         R"({"articles":1,"homePage":"http://slashdot.org/","id":3,"subscribed":true,"title":"Slashdot","unread":2,"url":"http://rss.slashdot.org/Slashdot/slashdot"}])",
+         "2003:1 2101:0 2102:1 2103:1 2104:2.5 2105:1 / 3 8", ""},
         {"mark read", "", {"mark-read", "1"}, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", ""},
         {"mark unread", "", {"mark-unread", "3"}, "", "2003:1 2101:0 2102:1 2103:1 2104:1 2105:1 / 1 2 3 4 6 7 8", ""},
         {"mark all read", "", {"mark-all-read"}, "", "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8", ""},
