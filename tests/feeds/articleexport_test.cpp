@@ -107,8 +107,8 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
             "INSERT INTO Articles (id, source_id, title, contents, GUID, permalink, date) VALUES "
             "(1, 1, 'x < y & \"z\"' || char(1, 13, 10) || CAST(x'ff41c3' AS TEXT) || char(65534), '<p>]]>&amp;</p>', "
             "'urn:uuid:6e8bc430', 'http://e.example/?a=1&b=\"2\"', 20);"
-            "INSERT INTO Articles (id, source_id, GUID, date, categories) VALUES (2, 1, 'post 2: é/%', 10, ' a ,b' || char(10, 9) || 'c,,'),"
-            "(3, 1, NULL, NULL, NULL);"
+            "INSERT INTO Articles (id, source_id, GUID, date, categories, author) VALUES "
+            "(2, 1, 'post 2: é/%', 10, ' a ,b' || char(10, 9) || 'c,,', 'Ann'), (3, 1, NULL, NULL, NULL, NULL);"
             "INSERT INTO Articles (id, source_id, title, date) VALUES (6, 1, CAST(x'c1807cc2807cdfbf7ce09fbf7ce0a0807ced9fbf7ceda0807cefbfbf7cf08fbfbf"
             "7cf09080807cf48fbfbf7cf49080807cf5807ce2827c807cf09f98' AS TEXT), 2)");
     const std::string atom = Export(db, "1").document;
@@ -120,7 +120,7 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
     EXPECT_NE(atom.find("<id>urn:uuid:6e8bc430</id>\n    <title>x &lt; y &amp; \"z\"\xEF\xBF\xBD&#13;\n"
                         "\xEF\xBF\xBD" "A\xEF\xBF\xBD\xEF\xBF\xBD</title>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:guid:post%202%3A%20%C3%A9/%25</id>"), std::string::npos);
-    EXPECT_NE(atom.find("<published>2001-01-01T00:00:10Z</published>\n    <category term=\"a\"/>\n    <category term=\"b\"/>\n"
+    EXPECT_NE(atom.find("<published>2001-01-01T00:00:10Z</published>\n    <author><name>Ann</name></author>\n    <category term=\"a\"/>\n    <category term=\"b\"/>\n"
                         "    <category term=\"c\"/>\n  </entry>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:key:3</id>\n    <title></title>\n"
                         "    <updated>2023-03-08T20:26:40.5Z</updated>\n  </entry>"), std::string::npos);
@@ -137,6 +137,7 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
               "  \"feed_url\": \"not a url\",\n  \"items\": [\n    {\"id\": \"urn:uuid:6e8bc430\", \"url\": \"http://e.example/?a=1&b=\\\"2\\\"\", "
               "\"title\": \"x < y & \\\"z\\\"\\u0001\\r\\n\xEF\xBF\xBD" "A\xEF\xBF\xBD\xEF\xBF\xBE\", ");
     EXPECT_NE(json.find("\"title\": \"" + edges + "\""), std::string::npos);
+    EXPECT_NE(json.find("\"authors\": [{\"name\": \"Ann\"}], \"tags\": [\"a\", \"b\", \"c\"]"), std::string::npos);
 }
 
 // An id is the GUID itself only when that is an absolute IRI (RFC 3987): a scheme of a letter and then letters,

@@ -141,6 +141,9 @@ TEST_F(PlistDictTest, KeysChildrenAndIteration) {
     root.children.push_back(std::make_unique<plistDict>());
     root.childrenNames.push_back("extra");
     EXPECT_EQ(root.child("extra"), root.children.back().get());
+    std::swap(root.childrenNames[1], root.childrenNames[2]);   // moved in the lists: found where it is now
+    std::swap(root.children[1], root.children[2]);
+    EXPECT_EQ(root.child("extra"), root.children[1].get());
 }
 
 // Appends number the elements. Each row then removes one, going on from the row before, and gives the array
