@@ -3,24 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <fstream>
 #include <regex>
 
 #include "tests/support/FixtureDb.h"
+#include "tests/support/gui/FileBytes.h"
 
 namespace {
 
 struct Outcome { int status = -1; std::string out, err; };
 
-std::string Bytes(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(none)";
-}
+std::string Bytes(const QString& path) { return ReadFile(path).toStdString(); }
 
 struct Brindlexctl : ::testing::Test {
     void SetUp() override {
@@ -30,8 +26,8 @@ struct Brindlexctl : ::testing::Test {
         qputenv("BRINDLEX_BROWSER_CONTROL", home_.filePath("browser-control").toUtf8());
         qputenv("BRINDLEX_RESTART_WAIT_MS", "0");
         // The stand-in script logs each command; "Start" fails while a file "fail" is there.
-        std::ofstream(home_.filePath("browser-control").toStdString())
-            << "#!/bin/sh\nd='" + home_.path().toStdString() + "'\necho \"$1\" >> \"$d/commands.log\"\n[ \"$1\" != Start ] || [ ! -f \"$d/fail\" ]\n";
+        WriteFile(home_.filePath("browser-control"), "#!/bin/sh\nd='" + home_.path().toUtf8() +
+                  "'\necho \"$1\" >> \"$d/commands.log\"\n[ \"$1\" != Start ] || [ ! -f \"$d/fail\" ]\n");
         QFile::setPermissions(home_.filePath("browser-control"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void TearDown() override {
@@ -101,10 +97,8 @@ TEST_F(Brindlexctl, WithoutADatabaseNamedTakesThePreferencesOnesAndNeverMakesThe
     const QString linuxPrefs = home_.filePath("data/BrindleX/Preferences/Brindle.plist");
     const auto writePrefs = [&](const std::string& text) {   // as each system has them
         prefsWritten_ = true;
-        for (const QString& file : {linuxPrefs, home_.filePath("Library/Preferences/Brindle.plist")}) {
-            QDir().mkpath(QFileInfo(file).absolutePath());
-            std::ofstream(file.toStdString(), std::ios::binary) << text;
-        }
+        for (const QString& file : {linuxPrefs, home_.filePath("Library/Preferences/Brindle.plist")})
+            WriteFile(file, QByteArray::fromStdString(text));
     };
     const std::string prefs = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
                               "\t<key>DatabaseFileName</key>\n\t<string>" + fixture.path() + "</string>\n</dict>\n</plist>\n";
@@ -113,7 +107,7 @@ TEST_F(Brindlexctl, WithoutADatabaseNamedTakesThePreferencesOnesAndNeverMakesThe
     EXPECT_EQ(Bytes(linuxPrefs), prefs) << "read, never rewritten";
 
     // A reset whose browser restart fails has still reset the feed, and says so.
-    std::ofstream(home_.filePath("fail").toStdString()).flush();
+    WriteFile(home_.filePath("fail"), "");
     const Outcome reset = Ctl({"reset", "1"});
     EXPECT_EQ(std::to_string(reset.status) + " " + reset.err,
               "1 brindlexctl: the feed was reset, but the browser was not restarted: \"Start\" ended with status 1\n");

@@ -76,8 +76,7 @@ case $1 in
   Quit)  rm -f '%(running)s' ;;
 esac
 printf '%%s\\n' "$1" >> '%(log)s'
-""" % {"log": self.browser_log, "running": os.path.join(self.work, "browser.running"), "db": self.db,
-       "blank": blank}
+""" % {"log": self.browser_log, "running": os.path.join(self.work, "browser.running"), "db": self.db, "blank": blank}
         # Links open through xdg-open, which Qt looks up first on the PATH: this one records what it was given.
         opener = "#!/bin/sh\nprintf '%%s\\n' \"$*\" >> '%s'\n" % self.opened_log
         for path, text in ((os.path.join(self.bin, "browser-control"), browser),
@@ -206,8 +205,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
             return db.execute(query).fetchall()
 
     def unread_by_feed(self):   # source_id -> (articles, unread)
-        rows = self.sql("SELECT source_id, count(*), sum(unread) FROM Articles GROUP BY source_id")
-        return {feed: (articles, unread) for feed, articles, unread in rows}
+        return {f: (n, u) for f, n, u in self.sql("SELECT source_id, count(*), sum(unread) FROM Articles GROUP BY 1")}
 
     def feed_ids(self):
         return [feed for feed, in self.sql("SELECT id FROM Sources ORDER BY id")]
@@ -228,8 +226,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         print("e2e: %-50s (%5.1f s)" % (step, time.monotonic() - self.started), flush=True)
 
     def scenario(self):
-        saved_prefs = lambda interval, auto: {"DatabaseFileName": self.db, "UpdateInterval": interval,
-                                              "AutoRefresh": auto}
+        saved_prefs = lambda interval, auto: dict(DatabaseFileName=self.db, UpdateInterval=interval, AutoRefresh=auto)
         self.begin("first start writes the preferences file")
         self.start_app()
         self.wait("the preferences written at the first start", self.prefs, saved_prefs(0, False), 5)

@@ -6,9 +6,8 @@
 # know a command before this branch's program does.
 # Usage: completion.sh BUILD_DIR. Exits non-zero on any failure.
 set -euo pipefail
-BUILD="$(cd "${1:?usage: completion.sh BUILD_DIR}" && pwd)"
+CTL="$(cd "${1:?usage: completion.sh BUILD_DIR}" && pwd)/brindlexctl"   # not built: its --help fails
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-CTL="$BUILD/brindlexctl"   # not built: its --help fails
 HELPERS=/usr/share/bash-completion/bash_completion
 [ -f "$HELPERS" ] || { echo "completion: bash-completion is not installed ($HELPERS)" >&2; exit 1; }
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/brindlex-completion-XXXXXX")"
@@ -34,11 +33,10 @@ offered() {
 }
 # Fails unless every word of $2.. is among those offered for $1.
 expect() {
-    local line=$1 got missing=() w
-    shift
-    got=$(offered "$line")
-    for w in "$@"; do grep -qxF -- "$w" <<< "$got" || missing+=("$w"); done
-    [ ${#missing[@]} -eq 0 ] || fail "'brindlexctl $line' offers $(tr '\n' ' ' <<< "$got")but not ${missing[*]}"
+    local got missing=() w
+    got=$(offered "$1")
+    for w in "${@:2}"; do grep -qxF -- "$w" <<< "$got" || missing+=("$w"); done
+    [ ${#missing[@]} -eq 0 ] || fail "'brindlexctl $1' offers $(tr '\n' ' ' <<< "$got")but not ${missing[*]}"
 }
 
 # --- the help, read as its reader reads it -------------------------------------------------------------------

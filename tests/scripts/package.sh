@@ -15,12 +15,8 @@ command -v lintian >/dev/null || { echo "package: lintian is missing" >&2; exit 
 source "$ROOT/tests/support/installed_program.sh"
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/brindlex-package-XXXXXX")" INSTALLED=
 chmod 755 "$WORK"   # apt reads the package as its own unprivileged user
-cleanup() {
-  if [ -n "$INSTALLED" ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=300 brindlex > /dev/null 2>&1 || :
-  fi
-  rm -rf "$WORK"
-}
+apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300 "$@" > "$WORK/apt.log" 2>&1; }
+cleanup() { [ -z "$INSTALLED" ] || apt_get purge brindlex || :; rm -rf "$WORK"; }
 trap cleanup EXIT
 fail() { echo "package: FAILED: $*" >&2; exit 1; }
 
@@ -64,8 +60,7 @@ if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W -f='${Status}' brindlex 2>/dev/null |
   }
   before="$(snapshot | sort)"
   INSTALLED=1
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 \
-    "$deb" > "$WORK/apt.log" 2>&1 || { cat "$WORK/apt.log" >&2; fail "apt-get install"; }
+  apt_get install --no-install-recommends "$deb" || { cat "$WORK/apt.log" >&2; fail "apt-get install"; }
   PREFIX=/usr
 else
   how="unpacked with dpkg-deb (not root, or brindlex was installed here already)"
@@ -77,8 +72,7 @@ got="$("$PREFIX/bin/brindlexctl" --version)" || fail "the installed brindlexctl 
 why="$(start_and_quit "$PREFIX/bin/BrindleX" "$WORK/run")" || fail "$why"
 
 if [ -n "$INSTALLED" ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=300 brindlex > "$WORK/apt.log" 2>&1 ||
-    { cat "$WORK/apt.log" >&2; fail "apt-get purge"; }
+  apt_get purge brindlex || { cat "$WORK/apt.log" >&2; fail "apt-get purge"; }
   INSTALLED=
   ! dpkg-query -W -f='${Status}' brindlex 2>/dev/null | grep -q "installed" || fail "brindlex is still installed"
   # What is new and belongs to no installed package was left by this one (files other packages installed

@@ -46,10 +46,7 @@ FixtureDb::FixtureDb(bool loadFixture) : folder_((std::filesystem::temp_director
     }
 }
 
-FixtureDb::~FixtureDb() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-}
+FixtureDb::~FixtureDb() { std::error_code ignored; std::filesystem::remove_all(folder_, ignored); }
 
 bool FixtureDb::exec(const std::string& sql) { return Run(path_, sql).first; }
 

@@ -5,31 +5,23 @@
 # that is not installed) in its cache. Then ends it with SIGTERM, as the session does at logout, and expects it
 # to quit by itself with status 0 within 10 s. Prints what went wrong and returns 1 on any failure.
 start_and_quit() {
-    local program=$1 work=$2 app status=0 i
+    local program=$1 work=$2 app i why=
     local home="$work/home" cache="$work/home/.cache/BrindleX/browser"
     mkdir -p "$home" && mkdir -p -m 700 "$work/runtime"
     env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME BROWSER="$work/web-browser" HOME="$home" \
         XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen "$program" > "$work/app.log" 2>&1 &
     app=$!
-    for ((i = 0; i < 100; i++)); do
-        [ ! -s "$cache" ] && kill -0 $app 2>/dev/null || break
-        sleep 0.1
-    done
+    for ((i = 0; i < 100; i++)); do [ ! -s "$cache" ] && kill -0 $app 2>/dev/null || break; sleep 0.1; done
     if [ ! -s "$cache" ] || ! grep -qF "'$work/web-browser'" "$cache"; then
-        kill -9 $app 2>/dev/null; wait $app 2>/dev/null
-        cat "$work/app.log" >&2
-        echo "$program ended, or ran no browser-control script within 10 s (cache: $(cat "$cache" 2>/dev/null))"
-        return 1
+        why="ended, or ran no browser-control script within 10 s (cache: $(cat "$cache" 2>/dev/null))"
+    elif [ ! -f "$home/.local/share/BrindleX/Preferences/Brindle.plist" ]; then
+        why="wrote no preferences"
+    else
+        kill -TERM $app
+        for ((i = 0; i < 100; i++)); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
+        ! kill -0 $app 2>/dev/null || why="did not quit within 10 s of SIGTERM"
     fi
-    [ -f "$home/.local/share/BrindleX/Preferences/Brindle.plist" ] ||
-        { kill -9 $app; wait $app 2>/dev/null; echo "$program wrote no preferences"; return 1; }
-    kill -TERM $app
-    for ((i = 0; i < 100; i++)); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
-    if kill -0 $app 2>/dev/null; then
-        kill -9 $app; wait $app 2>/dev/null
-        echo "$program did not quit within 10 s of SIGTERM"
-        return 1
-    fi
-    wait $app || status=$?
-    [ "$status" -eq 0 ] || { cat "$work/app.log" >&2; echo "$program ended with status $status on SIGTERM"; return 1; }
+    [ -z "$why" ] || { kill -9 $app 2>/dev/null; wait $app 2>/dev/null; }
+    [ -n "$why" ] || wait $app || why="ended with status $? on SIGTERM"
+    [ -z "$why" ] || { cat "$work/app.log" >&2; echo "$program $why"; return 1; }
 }

@@ -18,12 +18,7 @@ public:
             events << QStringLiteral("wait %1").arg(ms);
             clock = clock.addMSecs(ms);
             if (onWait) onWait(ms);
-            const int id = ++lastStep_;
-            pending_.insert(id, QPointer<QObject>(context));
-            QTimer::singleShot(0, context, [this, id, step = std::move(step)] {
-                pending_.remove(id);
-                step();
-            });
+            Later(context, std::move(step));
         };
         s.message = [this](const QString& text) { messages << text; events << "message " + text; };
         s.beep = [this] { events << "beep"; };
@@ -31,15 +26,9 @@ public:
         auto dialog = [this](const QString& title, const QString& place, QObject* context, Seams::Answer answer) {
             fileDialogFolders << place;
             events << "choose " + title;
-            const int id = ++lastStep_;
-            pending_.insert(id, QPointer<QObject>(context));
-            QTimer::singleShot(0, context, [this, id, answer, choice = fileChoice] {
-                pending_.remove(id);
-                answer(choice);
-            });
+            Later(context, [answer, choice = fileChoice] { answer(choice); });
         };
-        s.chooseFile = dialog;
-        s.chooseSaveFile = dialog;
+        s.chooseFile = s.chooseSaveFile = dialog;
     }
     ~FakeSeams() { app().seams = previous_; }
 
@@ -57,6 +46,12 @@ public:
     std::function<void(int ms)> onWait;     ///< runs as each timed step is set up, before it runs
 
 private:
+    /// Runs the step from the event loop, soon, unless its context has gone by then; pending until it has run.
+    void Later(QObject* context, std::function<void()> step) {
+        const int id = ++lastStep_;
+        pending_.insert(id, QPointer<QObject>(context));
+        QTimer::singleShot(0, context, [this, id, step = std::move(step)] { pending_.remove(id); step(); });
+    }
     Seams previous_;
     QHash<int, QPointer<QObject>> pending_;   ///< timed steps and dialog answers not yet given, by number
     int lastStep_ = 0;

@@ -91,10 +91,7 @@ void Mouse(QWidget* widget, QPointF at, bool pressed) {
 }
 
 void CloseMainWindow() {
-    if (Window1* w = Window1::instance(false)) {
-        w->close();
-        delete w;
-    }
+    if (Window1* w = Window1::instance(false)) { w->close(); delete w; }
     // Closed, the last window asks the application to quit (there is no tray here to bring it back), and a
     // quit outside the main loop would end every event loop the next tests run.
     app().setQuitOnLastWindowClosed(false);

@@ -57,10 +57,7 @@ void Mouse(QWidget* widget, QPointF at = QPointF(5, 5), bool pressed = true);
 class GuiTest : public ::testing::Test {
 protected:
     GuiTest() { GuiEnvironment::ClearHome(); GuiEnvironment::ResetApp(); }
-    ~GuiTest() override {
-        CloseMainWindow();
-        Settle();
-    }
+    ~GuiTest() override { CloseMainWindow(); Settle(); }
     bool Settle(int timeoutMs = 5000) { return ::Settle(&seams, timeoutMs); }
     /// Selects the row of the feed with this key, and settles: the feed's record is read on the worker.
     void SelectFeed(Window1* w, const QString& key) {
