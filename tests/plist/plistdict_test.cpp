@@ -129,12 +129,13 @@ TEST_F(PlistDictTest, KeysChildrenAndIteration) {
     root.SetBoolean("on", true);
     std::vector<std::string> seen;
     for (root.MoveFirst(); !root.eof; root.MoveNext()) seen.push_back(root.CurrentKey());
+    seen.push_back(root.CurrentKey());   // past the end: back at the first
     root.MoveLast();
     seen.push_back(root.CurrentKey());
     root.currentIndex = 5;
     seen.push_back(root.CurrentKey());
     seen.push_back(S(root.eof) + S(root.currentIndex));
-    EXPECT_EQ(seen, (std::vector<std::string>{"DatabaseFileName", "\u00c4rger", "\u00e4rger", "prefs", "on", "on", "", "10"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"DatabaseFileName", "\u00c4rger", "\u00e4rger", "prefs", "on", "DatabaseFileName", "on", "", "10"}));
     for (const char* key : {"\u00c4RGER", "prefs"}) root.Remove(key);
     EXPECT_EQ(Dump(root), "{DatabaseFileName:string=DATABASEFILENAME;\u00e4rger:data=lower;on:boolean=true;+1}");
     EXPECT_EQ(root.child("Prefs")->GetString("which"), "first");
