@@ -55,6 +55,7 @@ TEST(OutputFile, ReplacesARegularFileWholeThroughItsLinksOrLeavesItAsItWas) {
     EXPECT_TRUE(fs::is_symlink(link)) << "the link stays, the file it names is replaced";
     EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640)) << "its permissions kept";
     EXPECT_EQ(Export(folder / "missing" / "feeds.atom", db.path(), "third"), "No such file or directory");
+    EXPECT_EQ(Export(folder / "missing" / "", db.path(), "fourth"), "No such file or directory") << "a name without a file";
     OutputFile one, another;   // two exports to one name at once: each has a temporary file of its own
     EXPECT_EQ(one.Open(file, db.path()) + another.Open(file, db.path()), "");
 
