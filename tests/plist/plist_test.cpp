@@ -156,8 +156,8 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
         {"<key>a</key>\n<dict/>\n<key>b</key>\n<dict/>\n<array/>\n<key>a</key>\n<true/>\n<key>c</key>\n<dict/>\n"
          "<key>b</key>\n<string>x</string>\n<key>d</key>\n<dict/>\n<key>c</key>\n<integer>1</integer>\n<key>c</key>\n"
          "<array/>\n", "{a:boolean=true;b:string=x;c:array[];d:dict{};}"},
-        {"<key>k&amp;</key>\n<string>&amp;&lt;&gt;&quot;&apos; &#233; &#x1F600; &#X41;</string>\n",
-         "{k&:string=&<>\"' \xC3\xA9 \xF0\x9F\x98\x80 A;}"},
+        {"<key>k&amp;</key>\n<string>&amp;&lt;&gt;&quot;&apos; &#233; &#x1F600; &#x10FFFF; &#X41;</string>\n",
+         "{k&:string=&<>\"' \xC3\xA9 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF A;}"},
         // Written raw in the past, or no reference: the ampersand stands for itself.
         {"<key>k</key>\n<string>R&D &nbsp; &amp &#; &#xZZ; &#xD800; &#0; &#1114112; &amp;amp;</string>\n",
          "{k:string=R&D &nbsp; &amp &#; &#xZZ; &#xD800; &#0; &#1114112; &amp;;}"},
@@ -170,6 +170,10 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
         EXPECT_EQ(Dump(*doc->root), tree);
         EXPECT_TRUE(doc->root->AddArray("new") && doc->root->child("new")) << "a child added after the read is found";
     }
+    auto doc = LoadText(kHeader + "<key>a</key>\n<dict/>\n" + kFooter);
+    ASSERT_TRUE(doc->root->child("a"));   // looked up, then the root read again as an empty dictionary
+    doc->root->Load(nullptr, "root", false, nullptr, doc.get(), false);
+    EXPECT_TRUE(doc->root->AddArray("b") && doc->root->child("b") && !doc->root->child("a"));
 }
 
 // Saves p.plist with a larger text in a child process limited to files of limit bytes, as an unprivileged
