@@ -156,6 +156,7 @@ TEST_F(PlistTest, ReaderAcceptedLines) {
         {"<key>a</key>\n<dict/>\n<key>b</key>\n<dict/>\n<array/>\n<key>a</key>\n<true/>\n<key>c</key>\n<dict/>\n"
          "<key>b</key>\n<string>x</string>\n<key>d</key>\n<dict/>\n<key>c</key>\n<integer>1</integer>\n<key>c</key>\n"
          "<array/>\n", "{a:boolean=true;b:string=x;c:array[];d:dict{};}"},
+        {"<key>a</key>\n<string>1</string>\n<key/>\n<string>2</string>\n", "{a:string=1;:string=2;}"},   // an empty key
         {"<key>k&amp;</key>\n<string>&amp;&lt;&gt;&quot;&apos; &#233; &#x1F600; &#x10FFFF; &#X41;</string>\n",
          "{k&:string=&<>\"' \xC3\xA9 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF A;}"},
         // Written raw in the past, or no reference: the ampersand stands for itself.
@@ -272,6 +273,7 @@ TEST_F(PlistTest, NestingDeeperThanTheLimitIsNoPropertyList) {
             continue;
         }
         EXPECT_EQ(doc->errorMessage, "Not a plist file");
+        EXPECT_FALSE(doc->root->types.HasKey("k")) << "the keys read before the failure forgotten";
         // Every line a header line and nothing in the root: the save writes the text back, then a footer.
         EXPECT_EQ(SaveText(*doc), text + "</dict>\n</plist>\n") << "saved in proportion to what was read";
     }
