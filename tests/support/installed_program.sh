@@ -21,7 +21,7 @@ start_and_quit() {
         for ((i = 0; i < 100; i++)); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
         ! kill -0 $app 2>/dev/null || why="did not quit within 10 s of SIGTERM"
     fi
-    [ -z "$why" ] || { kill -9 $app 2>/dev/null; wait $app 2>/dev/null; }
-    [ -n "$why" ] || wait $app || why="ended with status $? on SIGTERM"
+    if [ -n "$why" ]; then kill -9 $app 2>/dev/null; wait $app 2>/dev/null
+    else wait $app || why="ended with status $? on SIGTERM"; fi
     [ -z "$why" ] || { cat "$work/app.log" >&2; echo "$program $why"; return 1; }
 }

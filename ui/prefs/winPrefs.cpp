@@ -142,7 +142,6 @@ void winPrefs::UpDownArrows1_Down() { StepInterval(-1); }
 
 void winPrefs::pbCancel_Action() {
     app().prefsVisible = false;
-    hide();
     close();
 }
 
@@ -156,7 +155,6 @@ void winPrefs::pbSave_Action() {
         return;
     }
     app().prefsVisible = false;
-    hide();
     close();
 }
 
