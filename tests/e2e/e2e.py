@@ -26,6 +26,8 @@ MAIN.update({"rows": (16, 66, 498, 186), "list": (100, 228, 150, 16),
              "URL": (20, 318, 24, 16), "home page": (20, 362, 24, 16), "blank": (240, 464, 20, 18)})
 PREFS = {"Up": (233, 94, 9, 10), "Down": (233, 104, 9, 10), "Auto-Update": (20, 94, 18, 20),
          "Save": (324, 143, 80, 20), "blank": (90, 143, 20, 20)}
+# How long a step may take: far more than any needs, as a loaded machine can stall for seconds.
+LIMIT = 15.0
 URL, HOME_PAGE = "http://www.apple.com/main/rss/hotnews/hotnews.rss", "http://www.apple.com/hotnews/"
 
 
@@ -112,7 +114,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         with open(self.app_log, "a") as out:
             self.app = subprocess.Popen([os.path.join(self.bin, "BrindleX")], env=self.env(), cwd=self.work,
                                         stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
-        return self.main_window(15)
+        return self.main_window()
 
     def cleanup(self):
         for proc in filter(None, (self.app, self.xvfb)):
@@ -126,7 +128,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
 
     # --- waiting, windows and input ----------------------------------------------------------------------------
 
-    def wait(self, what, observe, want=bool, timeout=3.0):
+    def wait(self, what, observe, want=bool, timeout=LIMIT):
         """Polls observe() until its value equals want (or passes it, when want is a function); returns it."""
         deadline = time.monotonic() + timeout
         while True:
@@ -145,7 +147,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         return [dict(id=wid, x=int(x), y=int(y), w=int(w), h=int(h)) for wid, x, y, w, h in
                 re.findall(r"WINDOW=(\d+)\s+X=(-?\d+)\s+Y=(-?\d+)\s+WIDTH=(\d+)\s+HEIGHT=(\d+)", out)]
 
-    def main_window(self, timeout=10.0):
+    def main_window(self, timeout=LIMIT):
         """The main window; finding it only at its one size also checks that it stays that size."""
         return self.wait("the main window (content %d x %d)" % (MAIN_W, MAIN_H), lambda: next(
             (w for w in self.windows("BrindleX") if w["w"] == MAIN_W and MAIN_H <= w["h"] <= MAIN_H + 60), None),
@@ -164,7 +166,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "sleep", "0.05", "click", "1",
                *(["key", "--delay", "40", *keys] if keys else []), "mousemove", str(bx + bw // 2), str(by + bh // 2))
 
-    def act(self, control, what, observe, want, timeout=3.0, win=None):
+    def act(self, control, what, observe, want, timeout=LIMIT, win=None):
         """One user step: a click, then the condition it must bring about."""
         self.click(control, win)
         return self.wait("%s after %s" % (what, control), observe, want, timeout)
@@ -229,7 +231,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         saved_prefs = lambda interval, auto: dict(DatabaseFileName=self.db, UpdateInterval=interval, AutoRefresh=auto)
         self.begin("first start writes the preferences file")
         self.start_app()
-        self.wait("the preferences written at the first start", self.prefs, saved_prefs(0, False), 5)
+        self.wait("the preferences written at the first start", self.prefs, saved_prefs(0, False))
         initial = self.unread_by_feed()
         # Subscribed feeds only: five rows; `five` is how far down they reach.
         five = self.wait("the list drawn", self.list_depth)
@@ -253,7 +255,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.act("Reset", "feed 6 and its article deleted, the browser quit and started, the list re-read",
                  lambda: (self.feed_ids(), self.unread_by_feed(), self.commands(mark), self.list_depth() < every_row),
                  ([f for f in feeds if f != 6], {k: v for k, v in articles.items() if k != 6}, ["Quit", "Start"], True),
-                 10)
+                 2 * LIMIT)
         self.act("Mark All Read", "every article read, none deleted", self.unread_by_feed,
                  {k: (n, 0) for k, (n, _) in initial.items() if k != 6})
 
@@ -263,7 +265,7 @@ printf '%%s\\n' "$1" >> '%(log)s'
         mark = len(lines(self.browser_log))
         # Disabled while it waits for its own check: enabled with the caption "Start Safari" once it is done.
         self.act("browser button", "the script's Quit and the button enabled again",
-                 lambda: (self.commands(mark), self.pixels("browser button")), (["Quit"], start_caption), 4)
+                 lambda: (self.commands(mark), self.pixels("browser button")), (["Quit"], start_caption))
 
         self.begin("preferences window: arrows, check box, Save")
         win = self.preferences_window()
@@ -272,10 +274,10 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.save_prefs(win, saved_prefs(3, True))
 
         self.begin("Quit, then a restart reads the saved preferences")
-        self.act("Quit", "BrindleX ended with status 0", lambda: self.app.poll(), 0, 5)
+        self.act("Quit", "BrindleX ended with status 0", lambda: self.app.poll(), 0)
         self.start_app()
         # Automatic mode from the file: the first countdown tick paints the badge without "Update Now".
-        self.wait("the unread badge after the restart", self.badge, True, 4)
+        self.wait("the unread badge after the restart", self.badge, True)
 
         self.begin("manual mode: clear Auto-Update, then Update Now")
         win = self.preferences_window()
@@ -288,13 +290,13 @@ printf '%%s\\n' "$1" >> '%(log)s'
         self.begin("Reset All, then Quit")
         mark = len(lines(self.browser_log))
         self.act("Reset All", "the browser quit, then started without a database",
-                 lambda: self.commands(mark), ["Quit", "Start with no database"], 8)
-        self.act("Quit", "BrindleX ended with status 0", lambda: self.app.poll(), 0, 5)
+                 lambda: self.commands(mark), ["Quit", "Start with no database"], 2 * LIMIT)
+        self.act("Quit", "BrindleX ended with status 0", lambda: self.app.poll(), 0)
 
     def preferences_window(self):
         self.click("Preferences")
         return self.wait("the preferences window, content %d x %d" % (PREFS_W, PREFS_H), lambda: next(
-            (w for w in self.windows("Preferences") if (w["w"], w["h"]) == (PREFS_W, PREFS_H)), None), timeout=5)
+            (w for w in self.windows("Preferences") if (w["w"], w["h"]) == (PREFS_W, PREFS_H)), None))
 
     def save_prefs(self, win, expected):
         self.act("Save", "the preferences window closed, the preferences saved",
