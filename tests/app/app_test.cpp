@@ -203,7 +203,9 @@ TEST_F(AppTest, ManageAndBecomingActiveBringTheMainWindowBack) {
     db.exec("DELETE FROM Sources WHERE id=7");
     int manages = 0;
     QObject::connect(&app(), &App::manageRequested, first, [&] { ++manages; });
+    first->showMinimized();
     first->FileManage()->trigger();
+    EXPECT_FALSE(first->isMinimized());
     EXPECT_FALSE(app()._FileManage_Action());
     app().OnApplicationState(Qt::ApplicationActive);   // a window shows: nothing to bring back
     EXPECT_EQ(manages, 2);

@@ -76,6 +76,8 @@ TEST(ArticleExport, NewestFirstByEveryDateTheEngineReadsAsANumberThenTheUndatedB
                            "      <id>http://rss.slashdot.org/Slashdot/slashdot</id>\n      <title>Slashdot</title>\n"
                            "      <link href=\"http://slashdot.org/\"/>\n      <link rel=\"via\" href=\"http://rss.slashdot.org/Slashdot/slashdot\"/>\n"
                            "      <author><name>Slashdot</name></author>\n    </source>\n  </entry>\n"), std::string::npos);
+    EXPECT_NE(Export(db, "", Format::JsonFeed).document.find("\"_source\": {\"title\": \"Slashdot\", \"feed_url\": "
+              "\"http://rss.slashdot.org/Slashdot/slashdot\", \"home_page_url\": \"http://slashdot.org/\"}}"), std::string::npos);
 }
 
 // Times as the C library's calendar has them: every day of 1999 to 2100 (leap days, a 400-year and a 100-year turn)
@@ -107,8 +109,8 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
             "INSERT INTO Articles (id, source_id, title, contents, GUID, permalink, date) VALUES "
             "(1, 1, 'x < y & \"z\"' || char(1, 13, 10) || CAST(x'ff41c3' AS TEXT) || char(65534), '<p>]]>&amp;</p>', "
             "'urn:uuid:6e8bc430', 'http://e.example/?a=1&b=\"2\"', 20);"
-            "INSERT INTO Articles (id, source_id, GUID, date, categories, author) VALUES "
-            "(2, 1, 'post 2: é/%', 10, ' a ,b' || char(10, 9) || 'c,,', 'Ann'), (3, 1, NULL, NULL, NULL, NULL);"
+            "INSERT INTO Articles (id, source_id, GUID, date, categories, author, excerpt) VALUES "
+            "(2, 1, 'post 2: é/%', 10, ' a ,b' || char(10, 9) || 'c,,', 'Ann', 'E<1>'), (3, 1, NULL, NULL, NULL, NULL, NULL);"
             "INSERT INTO Articles (id, source_id, title, date) VALUES (6, 1, CAST(x'c1807cc2807cdfbf7ce09fbf7ce0a0807ced9fbf7ceda0807cefbfbf7cf08fbfbf"
             "7cf09080807cf48fbfbf7cf49080807cf5807ce2827c807cf09f98' AS TEXT), 2)");
     const std::string atom = Export(db, "1").document;
@@ -121,7 +123,7 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
                         "\xEF\xBF\xBD" "A\xEF\xBF\xBD\xEF\xBF\xBD</title>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:guid:post%202%3A%20%C3%A9/%25</id>"), std::string::npos);
     EXPECT_NE(atom.find("<published>2001-01-01T00:00:10Z</published>\n    <author><name>Ann</name></author>\n    <category term=\"a\"/>\n    <category term=\"b\"/>\n"
-                        "    <category term=\"c\"/>\n  </entry>"), std::string::npos);
+                        "    <category term=\"c\"/>\n    <summary>E&lt;1&gt;</summary>\n  </entry>"), std::string::npos);
     EXPECT_NE(atom.find("<id>tag:brindlex.invalid,2001:feed:not%20a%20url:key:3</id>\n    <title></title>\n"
                         "    <updated>2023-03-08T20:26:40.5Z</updated>\n  </entry>"), std::string::npos);
     const std::string edges = "\xEF\xBF\xBD\xEF\xBF\xBD|\xC2\x80|\xDF\xBF|\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xE0\xA0\x80|\xED\x9F\xBF|"
@@ -137,7 +139,8 @@ TEST(ArticleExport, HostileTextIsCarriedAsTextAndIdsAreIrisOrStableTags) {
               "  \"feed_url\": \"not a url\",\n  \"items\": [\n    {\"id\": \"urn:uuid:6e8bc430\", \"url\": \"http://e.example/?a=1&b=\\\"2\\\"\", "
               "\"title\": \"x < y & \\\"z\\\"\\u0001\\r\\n\xEF\xBF\xBD" "A\xEF\xBF\xBD\xEF\xBF\xBE\", ");
     EXPECT_NE(json.find("\"title\": \"" + edges + "\""), std::string::npos);
-    EXPECT_NE(json.find("\"authors\": [{\"name\": \"Ann\"}], \"tags\": [\"a\", \"b\", \"c\"]"), std::string::npos);
+    EXPECT_NE(json.find("\"content_text\": \"E<1>\", \"summary\": \"E<1>\", \"date_published\": \"2001-01-01T00:00:10Z\", "
+                        "\"authors\": [{\"name\": \"Ann\"}], \"tags\": [\"a\", \"b\", \"c\"]"), std::string::npos);
 }
 
 // An id is the GUID itself only when that is an absolute IRI (RFC 3987): a scheme of a letter and then letters,

@@ -98,7 +98,10 @@ TEST_F(PlistTest, MissingOrUnreadableFileStartsANewDocumentAndFallbackIsReadInst
 TEST_F(PlistTest, DocumentIsWrittenExactlyAndSavesAsItWasRead) {
     auto doc = LoadText(kShared);
     EXPECT_FALSE(doc->error) << doc->errorMessage;
+    const auto openFiles = [] { return std::distance(fs::directory_iterator("/dev/fd"), {}); };
+    const auto before = openFiles();
     EXPECT_EQ(SaveText(*doc), kShared);
+    EXPECT_EQ(openFiles(), before) << "a save leaves no file open";
     plistDict& r = *doc->root;
     EXPECT_EQ(r.child("array")->index(4)->rootClass, doc.get());  // read children report their errors too
     r.SetDouble("ratio", 2.5);

@@ -49,6 +49,7 @@ TEST_F(UpdateCycleTest, IntervalThreeCountsDownAndRefreshesOnTheThirdTickAndUpda
         EXPECT_TRUE(BadgeShows(w->stNumUnread->text().toInt())) << tick;
     }
     EXPECT_EQ(script.Commands(), (QStringList{"Check", "Check", "Check"}));
+    EXPECT_EQ(w->CurrentTime, seams.clock) << "the clock shown at each tick";
     EXPECT_EQ(w->bbSafari->text(), "Stop Safari");
     EXPECT_EQ(w->ListIndex(), 2);
     EXPECT_EQ(w->Cell(2, FeedListModel::Key), "3");

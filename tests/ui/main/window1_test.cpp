@@ -124,6 +124,9 @@ TEST_F(Window1Test, TheWindowAndItsClockLookAsKept) {
     w->SetListIndex(1);
     ASSERT_TRUE(WaitUntil([w] { return !w->Canvas2->Icon().isNull(); }));
     EXPECT_TRUE(LooksAsKept(OnScreen(w), "main-window"));
+    QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));   // the zone, "t", at an odd place
+    w->UpdateTime();
+    EXPECT_EQ(w->stTime->text(), "28.6.2005 14.05.09");
     QPalette palette = w->ListBox1->palette();   // the strip right of the columns in the selected cells' colour
     for (const auto group : {QPalette::Active, QPalette::Inactive})
         palette.setColor(group, QPalette::Highlight, QColor(group * 90, 40, 40));

@@ -143,10 +143,11 @@ TEST_F(Window1ActionsTest, ResetAllDeletesNothingButTheFeedDatabaseChecked) {
     ASSERT_TRUE(other.exec("CREATE TABLE Notes (id INTEGER PRIMARY KEY, text TEXT); INSERT INTO Notes VALUES (1, 'keep')"));
     ASSERT_TRUE(relinked.exec("DELETE FROM Sources WHERE id<>7"));
     const QString link = GuiEnvironment::Home() + "/Database3", checkedFile = QString::fromStdString(checked.path());
-    const struct { QString opened, named; const char *events, *commands; int rows; } cases[] = {
-        {QString::fromStdString(other.path()), "", "beep | message", "", 0},
-        {GuiEnvironment::Home() + "/nowhere/Database3", "", "beep | message", "", 0},
-        {link, checkedFile, "wait 2000 | beep | message | wait 1000 | wait 3000", "Quit,Start", 1}};
+    const struct { QString opened, named; const char *why, *events, *commands; int rows; } cases[] = {
+        {QString::fromStdString(other.path()), "", "is not a feed database", "beep | message", "", 0},
+        {GuiEnvironment::Home() + "/nowhere/Database3", "", "No feed database is open", "beep | message", "", 0},
+        {link, checkedFile, "is no longer the file that was checked", "wait 2000 | beep | message | wait 1000 | wait 3000",
+         "Quit,Start", 1}};
     ASSERT_TRUE(QFile::link(checkedFile, link));
     seams.onWait = [&](int ms) {
         if (ms == 2000 && QFile::remove(link)) QFile::link(QString::fromStdString(relinked.path()), link);
@@ -160,9 +161,10 @@ TEST_F(Window1ActionsTest, ResetAllDeletesNothingButTheFeedDatabaseChecked) {
         seams.events.clear();
         w->bbResetAll->click();
         ASSERT_TRUE(Settle());
-        // The message names the file and says that nothing was deleted.
+        // The message names the file, says why and that nothing was deleted.
         const QRegularExpression message("^message .*" + QRegularExpression::escape(named) + ".*Nothing was deleted\\.$",
                                           QRegularExpression::DotMatchesEverythingOption);
+        EXPECT_TRUE(seams.events.filter(c.why).size() == 1) << c.why;
         EXPECT_EQ(seams.events.replaceInStrings(message, "message").join(" | ").toStdString(), c.events);
         EXPECT_EQ(ReadFile(named), before);
         EXPECT_TRUE(QFile::exists(named + "-journal"));
