@@ -71,8 +71,7 @@ TEST_F(Brindlexctl, CommandsShowAndChangeTheDatabase) {
         {"mark unread", "", {"mark-unread", "3"}, "", "2003:1 2101:0 2102:1 2103:1 2104:1 2105:1 / 1 2 3 4 6 7 8", ""},
         {"mark all read", "", {"mark-all-read"}, "", "2003:0 2101:0 2102:0 2103:0 2104:0 2105:0 / 1 2 3 4 6 7 8", ""},
         {"reset without restart", "", {"reset", "3", "--no-restart"}, "", "2003:1 2101:0 2102:1 2103:1 2105:1 / 1 2 4 6 7 8", ""},
-        {"reset", "", {"reset", "7"}, "", "2003:1 2101:0 2102:1 2103:1 2104:0 / 1 2 3 4 6 8", "Quit\nStart\n"},
-    };
+        {"reset", "", {"reset", "7"}, "", "2003:1 2101:0 2102:1 2103:1 2104:0 / 1 2 3 4 6 8", "Quit\nStart\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FixtureDb fixture;
@@ -143,8 +142,7 @@ TEST_F(Brindlexctl, BadInputsFailWithTheirStatusAndOneLineAndLeaveTheFileAsItWas
         // -o naming the database (OutputFile's tests show it named in every way): refused, never replaced through the link
         {Fixture, {"export-opml", "-o", link}, 1, itself}, {Fixture, {"export-articles", "1", "-o", link}, 1, itself},
         {Missing, {"mark-all-read"}, 1}, {NoTables, {"list", "--json"}, 1}, {NoTables, {"totals"}, 1},
-        {NoTables, {"mark-read", "1"}, 1}, {NoTables, {"mark-all-read"}, 1},
-    };
+        {NoTables, {"mark-read", "1"}, 1}, {NoTables, {"mark-all-read"}, 1}};
     FixtureDb fixture, empty(false);
     QFile::link(QString::fromStdString(fixture.path()), link);
     const std::string paths[] = {fixture.path(), fixture.folder() + "/Missing3", empty.path()};

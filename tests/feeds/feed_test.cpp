@@ -47,8 +47,7 @@ TEST(feed, LoadReadsColumnsByNameGivesEmptyTextForNullsMissingRowsAndOtherKeysAn
                "Slashdot", "http://slashdot.org/", "http://slashdot.org/favicon.ico"}},   // the browser spells the column HTTPdate
         {"3 OR 1=1", std::vector<std::string>(8)},
         {"8", {"http://www.macosxhints.com/backend/geeklog.rdf", "", "", "", "", "", "", ""}},   // never fetched: NULLs
-        {"5", std::vector<std::string>(8)},   // removed by the browser since the list was read
-    };
+        {"5", std::vector<std::string>(8)}};   // removed by the browser since the list was read
     feed f;   // one record throughout: nothing of an earlier Load may stay
     for (const auto& [key, fields] : cases) {
         f.ID = key;

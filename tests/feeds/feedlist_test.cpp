@@ -31,8 +31,7 @@ TEST(ReadFeedList, ASumPastSixtyFourBitsFailsAsTheEnginesDoesAndEmptyTablesGiveN
     const struct { const char* name; std::string sql; std::string summary; } cases[] = {
         {"a sum past 64 bits", "INSERT INTO Articles (id,source_id,unread) VALUES (2201,NULL,9223372036854775807),(2202,NULL,1)",
          "|   integer overflow"},
-        {"empty tables", "DELETE FROM Articles; DELETE FROM Sources;", "| 0 0 "},
-    };
+        {"empty tables", "DELETE FROM Articles; DELETE FROM Sources;", "| 0 0 "}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FixtureDb fixture;
@@ -51,8 +50,7 @@ TEST(ReadFeedList, WhatIsNoFeedDatabaseGivesNoRowsAndTheEnginesWords) {
         {"a damaged index on source_id", true, "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET rootpage=(SELECT rootpage "
          "FROM sqlite_schema WHERE name='Sources') WHERE name='ArticleSources';", "/Database3", "database disk image is malformed"},
         {"articles without an unread column", true, "DROP INDEX ArticleUnreads; ALTER TABLE Articles DROP COLUMN unread;", "/Database3",
-         "no such column: Articles.unread"},
-    };
+         "no such column: Articles.unread"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FixtureDb fixture(c.fixture);

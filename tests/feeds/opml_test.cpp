@@ -20,8 +20,7 @@ TEST(OpmlDocument, WritesOneOutlinePerFeedWithWhatItHasAndOnlyCharactersXmlAllow
     const std::vector<FeedRow> feeds = {
         Feed(1, "Tom & Jerry <\"1\">\x01\tend\x7f \xF0\x9F\x98\x80\xEE\x80\x80\xEF\xBF\xBD\xEF\xBF\xBF", "http://a.example/rss?x=1&y=2", "http://a.example/", "news > views\r\n"),
         // Nothing is left of a title of control characters: the URL stands in.
-        Feed(3, "\x02\x1f", "http://c.example/\x1b", "", "\x0b"),
-    };
+        Feed(3, "\x02\x1f", "http://c.example/\x1b", "", "\x0b")};
     const QDateTime created(QDate(2024, 6, 3), QTime(1, 2, 3), Qt::OffsetFromUTC, 2 * 3600);
     EXPECT_EQ(Opml::Document(feeds, created).toStdString(),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -94,8 +94,7 @@ TEST(OutputFile, RefusesTheDatabaseItsSideFilesAndAFolderWithoutWritingAnything)
         {folder / "Database3-journal", folder / "sub" / "up" / "Database3", "it is the feed database's journal"},
         {folder / "sub", database, "it is a folder"},
         {folder, "", "it is a folder"},
-        {folder / "sub" / "loop", database, "a loop of links"},
-    };
+        {folder / "sub" / "loop", database, "a loop of links"}};
     const int input = ::dup(0);   // descriptor 0 free: the files opened below may get it
     ::close(0);
     OutputFile out;   // one for all: each Open lets go of what the one before opened

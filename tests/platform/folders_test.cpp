@@ -28,8 +28,7 @@ const Case kCases[] = {
     {Rules::Xdg, nullptr, nullptr, "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX",
      "~/.cache/BrindleX"},
     {Rules::Xdg, "relative/dir", "relative", "~/.local/share/BrindleX/Preferences", "~/.local/share/BrindleX",
-     "~/.cache/BrindleX"},
-};
+     "~/.cache/BrindleX"}};
 
 // The case's preferences, library and cache folders, "~" standing for home.
 QStringList Expected(const Case& c, const QString& home) {

@@ -70,8 +70,7 @@ TEST(SqlConnection, StatementsFailWithTheEnginesMessageOrCommitAndTheConnectionC
         {"SELEC 1", true, SQLITE_ERROR, "near \"SELEC\": syntax error"},
         {"INSERT INTO Sources (id) VALUES (1)", false, SQLITE_CONSTRAINT_PRIMARYKEY, "UNIQUE constraint failed: Sources.id"},
         {"UPDATE Articles set unread=0; DROP TABLE Sources", false, SQLITE_MISUSE, nullptr},
-        {"SELECT 1; DELETE FROM Articles", true, SQLITE_MISUSE, nullptr},
-    };
+        {"SELECT 1; DELETE FROM Articles", true, SQLITE_MISUSE, nullptr}};
     FixtureDb fixture;
     auto db = Connected(fixture.path());
     for (const auto& c : cases) {

@@ -127,8 +127,7 @@ TEST_F(PlistTest, HeaderLinesAreKeptExactly) {
         // CR, LF and CR LF all end a line, also where one read of the file ends between CR and LF.
         {"h1\r\nh2\rh3\n\rh4\n<dict>\r\n<key>k</key>\r<string>v</string>", "",
          "h1\nh2\nh3\n\nh4\n<dict>\n\t<key>k</key>\n\t<string>v</string>\n" + n},
-        {wide + "\r\n<dict>\n", "", wide + "\n<dict>\n" + n},
-    };
+        {wide + "\r\n<dict>\n", "", wide + "\n<dict>\n" + n}};
     for (const auto& [content, message, saved] : cases) {
         auto doc = LoadText(content);
         EXPECT_EQ(doc->errorMessage, message);
@@ -219,8 +218,7 @@ TEST_F(PlistTest, SaveReplacesTheFileWholeOrNotAtAll) {
         {{}, "p.plist", 0666, 0555, 1, none, 2},  // a read-only folder
         {{}, "p.plist", 0444, 0777, 1, none, 2},  // a read-only file
         {{{"p.plist", "sub"}}, "sub", 0, 0755, 0, none, 2},
-        {{{"p.plist", "p.plist"}}, "p.plist", 0, 0755, 0, none, 2},
-    };
+        {{{"p.plist", "p.plist"}}, "p.plist", 0, 0755, 0, none, 2}};
     const bool root = geteuid() == 0;
     const mode_t mask = umask(0);
     umask(mask);

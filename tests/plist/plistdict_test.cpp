@@ -58,8 +58,7 @@ TEST_F(PlistDictTest, EveryFailureMessageAndWhatClearsAnEarlierOne) {
         {[](plistDict& r) { r.child("list")->Remove(-1); return r.child("list")->values.Value("0"); },
          "Subscript out of range", "a"},
         {[](plistDict& r) { r.child("list")->AppendString("d"); return S(r.child("list")->count()); }, "", "4"},
-        {[](plistDict& r) { return S(r.child("list")->AddArray("named")); }, "", "1"},  // arrays too may have one
-    };
+        {[](plistDict& r) { return S(r.child("list")->AddArray("named")); }, "", "1"}};  // arrays too may have one
     root.SetString("s", "text");
     root.SetInteger("n", 5);
     root.SetString("bad", "abc");
@@ -166,8 +165,7 @@ TEST_F(PlistDictTest, AppendAndRemoveNumberTheElements) {
                    "6:data=aGVsbG8=;7:date=2006-02-02T14:05:09Z;]"},
         {"7", "[0:string=a;1:array[0:string=deep;];2:integer=5;3:dict{};4:boolean=true;5:double=0.25;6:data=aGVsbG8=;]"},
         {"1.0", "[0:string=a;1:integer=5;2:dict{};3:boolean=true;4:double=0.25;5:data=aGVsbG8=;]"},
-        {"0", "[0:integer=5;1:dict{};2:boolean=true;3:double=0.25;4:data=aGVsbG8=;]"},
-    };
+        {"0", "[0:integer=5;1:dict{};2:boolean=true;3:double=0.25;4:data=aGVsbG8=;]"}};
     for (const auto& [removed, after] : cases) {
         a.Remove(removed);
         EXPECT_EQ(Dump(a), after) << removed;

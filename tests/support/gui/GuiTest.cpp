@@ -78,8 +78,7 @@ Window1* OpenMainWindow(const QString& databaseFile, bool autoRefresh, int updat
     SetPrefFields(databaseFile, updateInterval, autoRefresh);
     Window1* w = Window1::instance();
     // The tests tick by hand: timers left running would add checks and refreshes of their own.
-    w->Timer1->stop();
-    w->Timer2->stop();
+    for (QTimer* timer : {w->Timer1, w->Timer2}) timer->stop();
     Settle(nullptr);
     return w;
 }
