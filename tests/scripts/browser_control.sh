@@ -22,8 +22,7 @@ T="$(mktemp -d "${TMPDIR:-/tmp}/brindlex-browserctl-XXXXXX")"
 N="bx$$-web" J="bx$$-jail"   # apart from other runs' stand-ins, within the 15 bytes the kernel keeps of a name
 KEEP=() WHAT=() failures=0
 fail() { echo "browser_control: FAILED: $*" >&2; failures=$((failures + 1)); }
-running() { for p in /proc/[0-9]*; do for f do [ "$p/exe" -ef "$f" ] && echo "${p#/proc/}" && break; done; done \
-  2>/dev/null; }
+running() { for p in /proc/[0-9]*; do for f do [ "$p/exe" -ef "$f" ] && echo "${p#/proc/}" && break; done; done 2>/dev/null; }
 standins() { running "$T/bin/$N" "$T/My Web/$N"; }
 trap 'kill "${KEEP[@]}" $(standins) 2>/dev/null; rm -rf "$T"' EXIT   # KEEP holds the other copy and the sandbox
 
