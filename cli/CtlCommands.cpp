@@ -224,5 +224,5 @@ CtlResult RunCommand(const CtlRequest& request) {
         return {0, !request.noRestart};
     }
     }
-    return {1, false};
+    return {1, false};   // not reached: every command returns above
 }

@@ -64,7 +64,7 @@ TEST_F(Brindlexctl, CommandsShowAndChangeTheDatabase) {
          R"([{"articles":0,"homePage":null,"id":8,"subscribed":true,"title":"","unread":0,"url":"http://www.macosxhints.com/backend/geeklog.rdf"},)"
          R"({"articles":1,"homePage":"http://slashdot.org/","id":3,"subscribed":true,"title":"Slashdot","unread":2,"url":"http://rss.slashdot.org/Slashdot/slashdot"}])",
          "2003:1 2101:0 2102:1 2103:1 2104:2.5 2105:1 / 3 8", ""},
-        {"no flagged articles as JSON Feed", "UPDATE Articles SET flagged=0", {"export-articles", "--flagged", "--format", "json"},
+        {"no flagged articles as JSON Feed, to a file that is not a regular one", "UPDATE Articles SET flagged=0", {"export-articles", "--flagged", "--format", "json", "-o", "/dev/stdout"},
          R"({"items":[],"title":"Flagged articles","version":"https://jsonfeed.org/version/1.1"})",
          "2003:1 2101:0 2102:1 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", ""},
         {"mark read", "", {"mark-read", "1"}, "", "2003:1 2101:0 2102:0 2103:1 2104:0 2105:1 / 1 2 3 4 6 7 8", ""},

@@ -32,8 +32,7 @@ std::string Untouched(FixtureDb& fixture, const std::string& removedKey) {
 
 // Only such a key is spliced into a statement; the operations below show what any other key does: nothing.
 TEST(feed, APlainKeyIsAnOptionalMinusAndDecimalDigits) {
-    for (const std::string key : {"1", "-1", "0", "007", "2147483648"})
-        EXPECT_TRUE(feed::IsPlainKey(key)) << key;
+    for (const std::string key : {"1", "-1", "0", "007", "2147483648"}) EXPECT_TRUE(feed::IsPlainKey(key)) << key;
     for (const std::string& key : std::vector<std::string>{"1 OR 1=1", "", "-", "--1", "12;", " 12", "12 ", "+12", "1e3", "0x1F", "1.0",
                                                          "1--", "１２", "12\n", std::string("1\0 OR 1", 7)})
         EXPECT_FALSE(feed::IsPlainKey(key)) << key;

@@ -161,8 +161,7 @@ TEST(LeadingNumber, ReadsTheLeadingDecimalNumberAsA32BitIntegerSaturating) {
     const std::vector<std::pair<std::string, std::int32_t>> cases = {
         {"12", 12}, {"0", 0},   {"", 0},    {"abc", 0}, {"-3", -3}, {"+5", 5}, {"12abc", 12}, {"  7", 7}, {"2.9", 2}, {"-", 0},
         {"2147483647", max}, {"99999999999999999999", max}, {"-2147483648", min}, {"-99999999999", min}};
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(LeadingNumber(text), expected) << '"' << text << '"';
+    for (const auto& [text, expected] : cases) EXPECT_EQ(LeadingNumber(text), expected) << '"' << text << '"';
 }
 
 }  // namespace

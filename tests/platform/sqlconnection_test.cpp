@@ -54,8 +54,7 @@ TEST(SqlCursor, GivesValuesAsTextHoldsTheReadLockOnARowAndOutlivesItsConnection)
                                         cursor->Column("blob"), cursor->Column("nosuchcolumn"), cursor->Column(0), cursor->Column(6)};
     };
     EXPECT_EQ(row(), (std::vector<std::string>{"8", "", "2.5", "-3", "ABC", "", "", ""}));
-    for (int i = 0; i < 3; ++i)
-        cursor->MoveNext();   // one past the end: it stays there
+    for (int i = 0; i < 3; ++i) cursor->MoveNext();   // one past the end: it stays there
     EXPECT_TRUE(cursor->AtEnd());
     EXPECT_EQ(row(), std::vector<std::string>(8));
     EXPECT_TRUE(BrowserCanWrite(fixture.path())) << "a cursor read to its end releases the lock while kept";

@@ -9,7 +9,6 @@ TEST(RowColour, GreyForUnsubscribedElseRedForUnreadElseTheListsOwn) {
         {"3", "0", grey},  {"0", "0", grey}, {"", "0", grey},  // grey wins over red
         {"2", "", red},    {"2", "7", red},                    // subscribed NULL is not "0"
         {"00", "1", red},  {"0", "00", own}};                  // texts, not numbers
-    for (const auto& c : cases)
-        EXPECT_EQ(RowTextColour(c.unread, c.subscribed), c.expected)
+    for (const auto& c : cases) EXPECT_EQ(RowTextColour(c.unread, c.subscribed), c.expected)
             << "unread \"" << c.unread << "\", subscribed \"" << c.subscribed << '"';
 }

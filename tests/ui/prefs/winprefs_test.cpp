@@ -185,6 +185,10 @@ TEST_F(WinPrefsTest, TheWindowAndItsArrowsLookAsKeptAndItHasNoDefaultButton) {
         Mouse(p->UpDownArrows1, Arrow(up), false);
         EXPECT_EQ(OnScreen(p->UpDownArrows1), arrows) << "let go, the arrows look as they do untouched";
     }
+    QPalette red = p->UpDownArrows1->palette();   // the face in the button colour, whatever the window's is
+    red.setColor(QPalette::Button, Qt::red);
+    p->UpDownArrows1->setPalette(red);
+    EXPECT_EQ(p->UpDownArrows1->grab().toImage().pixelColor(4, 2), QColor(Qt::red));
     EXPECT_EQ(p->windowTitle(), QStringLiteral("Preferences"));
     EXPECT_EQ(p->minimumSize(), p->maximumSize()) << "not resizable";
     EXPECT_TRUE(p->efLibFilePath->isReadOnly() && p->efInterval->isReadOnly());
