@@ -51,8 +51,7 @@ class AppTest : public GuiTest {};
 
 template <class T> QList<T*> Windows() {
     QList<T*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* t = qobject_cast<T*>(w)) found << t;
+    for (QWidget* w : QApplication::topLevelWidgets()) if (auto* t = qobject_cast<T*>(w)) found << t;
     return found;
 }
 

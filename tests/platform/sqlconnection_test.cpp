@@ -54,6 +54,7 @@ TEST(SqlCursor, GivesValuesAsTextHoldsTheReadLockOnARowAndOutlivesItsConnection)
                                         cursor->Column("blob"), cursor->Column("nosuchcolumn"), cursor->Column(0), cursor->Column(6)};
     };
     EXPECT_EQ(row(), (std::vector<std::string>{"8", "", "2.5", "-3", "ABC", "", "", ""}));
+    EXPECT_EQ(cursor->Integer(1) * 10 + cursor->Integer(9), 80) << "0 outside the row";
     for (int i = 0; i < 3; ++i) cursor->MoveNext();   // one past the end: it stays there
     EXPECT_TRUE(cursor->AtEnd());
     EXPECT_EQ(row(), std::vector<std::string>(8));
@@ -69,7 +70,7 @@ TEST(SqlConnection, StatementsFailWithTheEnginesMessageOrCommitAndTheConnectionC
         {"SELEC 1", true, SQLITE_ERROR, "near \"SELEC\": syntax error"},
         {"INSERT INTO Sources (id) VALUES (1)", false, SQLITE_CONSTRAINT_PRIMARYKEY, "UNIQUE constraint failed: Sources.id"},
         {"UPDATE Articles set unread=0; DROP TABLE Sources", false, SQLITE_MISUSE, nullptr},
-        {"SELECT 1; DELETE FROM Articles", true, SQLITE_MISUSE, nullptr}};
+        {"SELECT 1; DELETE FROM Articles", true, SQLITE_MISUSE, nullptr}, {"  ; ", true, SQLITE_MISUSE, "no statement to run"}};
     FixtureDb fixture;
     auto db = Connected(fixture.path());
     for (const auto& c : cases) {
@@ -85,7 +86,7 @@ TEST(SqlConnection, StatementsFailWithTheEnginesMessageOrCommitAndTheConnectionC
     const auto unread = [&] { return fixture.query("SELECT sum(unread) FROM Articles"); };
     ASSERT_TRUE(db->Execute("UPDATE Articles set unread=0"));
     EXPECT_EQ(unread(), "0") << "a new connection sees it without a commit";
-    EXPECT_TRUE(db->Commit()) << "nothing pending";
+    EXPECT_TRUE(!db->Execute("SELEC") && db->Commit() && !db->Error()) << "nothing pending: done, the error cleared";
     ASSERT_TRUE(db->Execute("BEGIN") && db->Execute("UPDATE Articles set unread=1"));
     EXPECT_EQ(unread(), "0") << "inside a transaction until committed";
     EXPECT_TRUE(db->Commit());
@@ -93,7 +94,7 @@ TEST(SqlConnection, StatementsFailWithTheEnginesMessageOrCommitAndTheConnectionC
     db->Close();
     EXPECT_FALSE(db->Execute("UPDATE Articles set unread=0"));
     EXPECT_EQ(db->DatabaseFile(), fs::path(fixture.path())) << "kept for deleting the file after a close";
-    EXPECT_TRUE(db->Connect()) << "a closed connection can connect again";
+    EXPECT_TRUE(db->Connect() && !db->Error()) << "a closed connection can connect again";
     EXPECT_FALSE(fs::exists(fixture.path() + "-wal") || fs::exists(fixture.path() + "-journal"));
 }
 
