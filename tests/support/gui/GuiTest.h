@@ -61,8 +61,7 @@ protected:
     bool Settle(int timeoutMs = 5000) { return ::Settle(&seams, timeoutMs); }
     /// Selects the row of the feed with this key, and settles: the feed's record is read on the worker.
     void SelectFeed(Window1* w, const QString& key) {
-        for (int r = 0; r < w->ListCount(); ++r)
-            if (w->Cell(r, FeedListModel::Key) == key) w->SetListIndex(r);
+        for (int r = 0; r < w->ListCount(); ++r) if (w->Cell(r, FeedListModel::Key) == key) w->SetListIndex(r);
         Settle();
     }
     FakeSeams seams;
