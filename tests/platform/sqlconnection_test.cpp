@@ -96,6 +96,8 @@ TEST(SqlConnection, StatementsFailWithTheEnginesMessageOrCommitAndTheConnectionC
     EXPECT_EQ(db->DatabaseFile(), fs::path(fixture.path())) << "kept for deleting the file after a close";
     EXPECT_TRUE(db->Connect() && !db->Error()) << "a closed connection can connect again";
     EXPECT_FALSE(fs::exists(fixture.path() + "-wal") || fs::exists(fixture.path() + "-journal"));
+    fs::remove(fixture.path());
+    EXPECT_FALSE(db->Connect() || db->IsConnected()) << "a failed connect leaves no connection behind";
 }
 
 }  // namespace

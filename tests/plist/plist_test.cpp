@@ -209,16 +209,14 @@ TEST_F(PlistTest, SaveReplacesTheFileWholeOrNotAtAll) {
     std::vector<std::pair<std::string, std::string>> chain{{"p.plist", "l1"}};   // as long as the system follows
     for (int i = 1; i < 39; ++i) chain.push_back({"l" + std::to_string(i), "l" + std::to_string(i + 1)});
     const Case cases[] = {
-        {{}, "p.plist", 0640, 0755, 0, none, 0},
-        {{}, "p.plist", 0600, 0755, 2, none, 0},
+        {{}, "p.plist", 0640, 0755, 0, none, 0}, {{}, "p.plist", 0600, 0755, 2, none, 0},
         {{{"p.plist", "sub/link"}, {"sub/link", "../real.plist"}}, "real.plist", 0640, 0755, 0, none, 0},
         {{{"p.plist", (dir / "sub/new.plist").string()}}, "sub/new.plist", 0, 0755, 0, none, 0},
         {chain, "l39", 0600, 0755, 0, none, 0},
         {{}, "p.plist", 0644, 0755, 0, 1000, 1},  // as on a full disk
         {{}, "p.plist", 0666, 0555, 1, none, 2},  // a read-only folder
         {{}, "p.plist", 0444, 0777, 1, none, 2},  // a read-only file
-        {{{"p.plist", "sub"}}, "sub", 0, 0755, 0, none, 2},
-        {{{"p.plist", "p.plist"}}, "p.plist", 0, 0755, 0, none, 2}};
+        {{{"p.plist", "sub"}}, "sub", 0, 0755, 0, none, 2}, {{{"p.plist", "p.plist"}}, "p.plist", 0, 0755, 0, none, 2}};
     const bool root = geteuid() == 0;
     const mode_t mask = umask(0);
     umask(mask);
