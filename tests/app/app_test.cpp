@@ -246,7 +246,7 @@ TEST_F(AppTest, ExportsSaveWhatTheListShowsToTheChosenFileOrSayWhyNot) {
         app().showall = c.showAll;
         seams.fileChoice = c.chosen;
         seams.messages.clear();
-        app().ExportFeeds();
+        w->findChild<QAction*>("FileExport")->trigger();   // the menu's item
         ASSERT_TRUE(Settle());
         EXPECT_EQ(seams.fileDialogFolders.last(), QDir::homePath() + "/Feeds.opml");   // no Documents folder here
         EXPECT_EQ(ReadFile(c.chosen.value_or(opml)).count("<outline "), c.outlines);
