@@ -147,11 +147,10 @@ printf '%%s\\n' "$1" >> '%(log)s'
         return [dict(id=wid, x=int(x), y=int(y), w=int(w), h=int(h)) for wid, x, y, w, h in
                 re.findall(r"WINDOW=(\d+)\s+X=(-?\d+)\s+Y=(-?\d+)\s+WIDTH=(\d+)\s+HEIGHT=(\d+)", out)]
 
-    def main_window(self, timeout=LIMIT):
+    def main_window(self):
         """The main window; finding it only at its one size also checks that it stays that size."""
         return self.wait("the main window (content %d x %d)" % (MAIN_W, MAIN_H), lambda: next(
-            (w for w in self.windows("BrindleX") if w["w"] == MAIN_W and MAIN_H <= w["h"] <= MAIN_H + 60), None),
-            timeout=timeout)
+            (w for w in self.windows("BrindleX") if w["w"] == MAIN_W and MAIN_H <= w["h"] <= MAIN_H + 60), None))
 
     def place(self, what, win=None):
         """A control's rectangle on the screen, in the main window or the preferences window `win`."""
